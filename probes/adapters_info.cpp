@@ -1,0 +1,4 @@
+// The network adapter report.
+#include "probes/probes.h"
+
+void DumpAdaptersInfo() {}

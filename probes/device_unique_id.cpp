@@ -1,0 +1,4 @@
+// The system's per-application device identifier.
+#include "probes/probes.h"
+
+void DumpDeviceUniqueID() {}
