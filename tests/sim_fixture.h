@@ -1,0 +1,62 @@
+// Runs the program, or one section of it, against a simulated device and reads back the report.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "log/report_log.h"
+#include "platform/device.h"
+#include "platform/sim/simulated_device.h"
+
+namespace testing_support {
+
+// Installs a simulated device with this profile and starts the report log afresh, as a new process
+// would.
+inline sim::SimulatedDevice& InstallSimulated(sim::DeviceProfile profile = {}) {
+  auto device = std::make_unique<sim::SimulatedDevice>(std::move(profile));
+  sim::SimulatedDevice& installed = *device;
+  InstallDevice(std::move(device));
+  ResetReportLog();
+  return installed;
+}
+
+// The report file beside the simulated executable.
+inline std::u16string ReportPathOf(sim::SimulatedDevice& device) {
+  const std::u16string exe = device.ModuleFileName();
+  const std::size_t slash = exe.find_last_of(u'\\');
+  return exe.substr(0, slash == std::u16string::npos ? 0 : slash + 1) + u"log_guids.txt";
+}
+
+// The report's text as bytes.
+inline std::string ReportText(sim::SimulatedDevice& device) {
+  return device.FileText(ReportPathOf(device));
+}
+
+// The report's lines without their line feeds; each time stamp "Y:M:D h:m:s: " is removed, so a
+// line reads as its message. "LOG START" stays as it is.
+inline std::vector<std::string> ReportMessages(sim::SimulatedDevice& device) {
+  std::vector<std::string> lines;
+  const std::string text = ReportText(device);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    // A stamp is six numbers with ':' and one blank between date and time, then ": ".
+    int colons = 0;
+    std::size_t i = 0;
+    for (; i < line.size() && colons < 5; ++i) {
+      if (line[i] == ':') ++colons;
+    }
+    const std::size_t stampEnd = line.find(": ", i);
+    if (line != "LOG START" && colons == 5 && stampEnd != std::string::npos) {
+      line.erase(0, stampEnd + 2);
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace testing_support
