@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,21 +24,11 @@ using Lines = std::vector<std::string>;
 // The report's lines with each time stamp "Y:M:D h:m:s: " removed ("LOG START" has none). The
 // stamp is recognised by its shape, so messages that hold ": " themselves keep it.
 Lines ReportMessages(sim::SimulatedDevice& device) {
-  Lines lines;
+  const std::regex stamp("^[0-9]+:[0-9]+:[0-9]+ [0-9]+:[0-9]+:[0-9]+: ");
   std::istringstream text(testing_support::ReportText(device));
+  Lines lines;
   for (std::string line; std::getline(text, line);) {
-    std::size_t i = 0;
-    bool stamp = true;
-    for (const char separator : std::string(":: ::")) {
-      const std::size_t digits = i;
-      while (i < line.size() && line[i] >= '0' && line[i] <= '9') ++i;
-      stamp = stamp && i > digits && i < line.size() && line[i] == separator;
-      ++i;
-    }
-    const std::size_t digits = i;
-    while (i < line.size() && line[i] >= '0' && line[i] <= '9') ++i;
-    stamp = stamp && i > digits && line.compare(i, 2, ": ") == 0;
-    lines.push_back(stamp ? line.substr(i + 2) : line);
+    lines.push_back(std::regex_replace(line, stamp, ""));
   }
   return lines;
 }
