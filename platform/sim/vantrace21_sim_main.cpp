@@ -16,11 +16,14 @@ constexpr const char* kUsage =
     "usage: vantrace21-sim [--real-sleeps] PROFILE.json\n"
     "\n"
     "Runs the unchanged report against the simulated device that PROFILE.json describes\n"
-    "(see docs/device-profile.md), then prints the report file it wrote beside the simulated\n"
+    "(format: docs/device-profile.md; ready profiles: examples/navigation-device.json and\n"
+    "examples/bare-device.json), then prints the report file it wrote beside the simulated\n"
     "executable, followed by each message box as 'box: CAPTION: TEXT'.\n"
     "Sleeps are recorded, not slept, unless --real-sleeps is given.\n"
-    "Exit status: the program's own (0 when every line reached the report), 2 when the profile\n"
-    "cannot be read or is invalid.\n";
+    "\n"
+    "Exit status: the program's own (0 when every line reached the report); 2 when the profile\n"
+    "cannot be read or is invalid: then one line 'vantrace21-sim: FILE: FIELD: PROBLEM' goes to\n"
+    "standard error and nothing is run.\n";
 }  // namespace
 
 int main(int argc, char** argv) {
