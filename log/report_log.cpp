@@ -31,6 +31,17 @@ std::u16string ReportPath() {
   path += u".txt";
   return path;
 }
+// Whether the report ends inside a line, as a run that was killed while writing leaves it: the next
+// run then starts on a line of its own.
+bool EndsInsideALine(const std::u16string& path) {
+  CE_FILE* file = _wfopen(path.c_str(), u"r");
+  if (file == nullptr) return false;
+  char last = '\n';
+  const bool inside =
+      fseek(file, -1, SEEK_END) == 0 && fread(&last, 1, 1, file) == 1 && last != '\n';
+  fclose(file);
+  return inside;
+}
 }  // namespace
 
 void LogMessage(LPCWSTR format, ...) {
@@ -50,7 +61,10 @@ void WriteLogLine(LPCWSTR text) {
   lastPath = path;
 
   WCHAR line[kLineChars] = {};
-  if (firstLine) WideAppendBounded(line, kLineChars, u"LOG START\n");
+  if (firstLine) {
+    if (EndsInsideALine(path)) WideAppendBounded(line, kLineChars, u"\n");
+    WideAppendBounded(line, kLineChars, u"LOG START\n");
+  }
   firstLine = false;
 
   WCHAR stamp[kStampChars] = {};

@@ -70,6 +70,12 @@ std::size_t fwrite(const void* buffer, std::size_t size, std::size_t count, CE_F
   return written / size;
 }
 
+int fseek(CE_FILE* stream, long offset, int origin) {
+  if (stream == nullptr || (origin != SEEK_SET && origin != SEEK_END)) return -1;
+  const auto where = origin == SEEK_SET ? DeviceFile::Origin::kStart : DeviceFile::Origin::kEnd;
+  return stream->file->Seek(offset, where) ? 0 : -1;
+}
+
 int fclose(CE_FILE* stream) {
   if (stream == nullptr) return kEof;
   const bool closed = stream->file->Close();

@@ -18,5 +18,7 @@ struct CE_FILE;
 CE_FILE* _wfopen(const WCHAR* fileName, const WCHAR* mode);
 std::size_t fread(void* buffer, std::size_t size, std::size_t count, CE_FILE* stream);
 std::size_t fwrite(const void* buffer, std::size_t size, std::size_t count, CE_FILE* stream);
+// Moves a stream opened for reading; origin SEEK_SET or SEEK_END. 0 on success, -1 otherwise.
+int fseek(CE_FILE* stream, long offset, int origin);
 // Returns 0 when everything written reached the medium, EOF (-1) otherwise.
 int fclose(CE_FILE* stream);

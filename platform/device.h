@@ -26,6 +26,10 @@ class DeviceFile {
   virtual std::size_t Read(void* data, std::size_t size) = 0;
   // Writes all `size` bytes in one piece; returns the count written (less on failure).
   virtual std::size_t Write(const void* data, std::size_t size) = 0;
+  // Moves the read position to `offset` bytes from the start (kStart) or the end (kEnd) of the
+  // file; false when that position does not exist.
+  enum class Origin { kStart, kEnd };
+  virtual bool Seek(std::int64_t offset, Origin origin) = 0;
   // Flushes to the medium and closes; false when the data may not have reached it.
   virtual bool Close() = 0;
 };

@@ -59,6 +59,11 @@ class HostFile : public DeviceFile {
     }
   }
 
+  bool Seek(std::int64_t offset, Origin origin) override {
+    return ::lseek(fd_, static_cast<off_t>(offset),
+                   origin == Origin::kStart ? SEEK_SET : SEEK_END) >= 0;
+  }
+
   bool Close() override {
     // The line must be on the medium before the next probe runs.
     bool ok = !written_ || ::fdatasync(fd_) == 0;

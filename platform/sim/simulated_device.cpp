@@ -77,6 +77,14 @@ class SimFile : public DeviceFile {
     return size;
   }
 
+  bool Seek(std::int64_t offset, Origin origin) override {
+    const auto size = static_cast<std::int64_t>(bytes_->size());
+    const std::int64_t target = origin == Origin::kStart ? offset : size + offset;
+    if (append_ || target < 0 || target > size) return false;
+    position_ = static_cast<std::size_t>(target);
+    return true;
+  }
+
   bool Close() override {
     if (!append_) return true;
     return device_.NextFault(FileFaults::Operation::kClose) == FileFaults::Kind::kNone;
