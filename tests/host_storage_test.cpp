@@ -25,6 +25,7 @@ void PrintTo(const BlockDisk& d, std::ostream* os) {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using host::BlockDisk;
 using host::MountEntry;
 
@@ -112,8 +113,8 @@ TEST(HostStorageMountInfo, SkipsMalformedLines) {
       "36 35 98:0 / mnt rw - ext4 /dev/a rw",        // relative mount point
       "36 35 98:0  /mnt rw - ext4 /dev/a rw",        // empty root
       "36 35 98:0 / /mn\\000t rw - ext4 /dev/a rw",  // escaped NUL
-      std::string("36 35 98:0 / /mn\0t rw - ext4 /dev/a rw", 37),  // raw NUL
-      "36  35 98:0 / /mnt rw - ext4 /dev/a rw",                    // two spaces shift the fields
+      "36 35 98:0 / /mn\0t rw - ext4 /dev/a rw"s,    // raw NUL
+      "36  35 98:0 / /mnt rw - ext4 /dev/a rw",      // two spaces shift the fields
   };
   for (const std::string& line : bad) {
     SCOPED_TRACE(line);
@@ -353,12 +354,12 @@ TEST(HostStorageSerial, SourcesInOrderBlanksSkipped) {
   const Case cases[] = {
       {"ABC\n", "DEF\n", vpdGhi, "E:ID_SERIAL_SHORT=JKL\n", "ABC"},
       {" \t\n", "DEF\n", vpdGhi, "E:ID_SERIAL_SHORT=JKL\n", "DEF"},
-      {std::nullopt, std::string("\0\0\0\n", 4), vpdGhi, "E:ID_SERIAL_SHORT=JKL\n", "GHI"},
+      {std::nullopt, "\0\0\0\n"s, vpdGhi, "E:ID_SERIAL_SHORT=JKL\n", "GHI"},
       {std::nullopt, std::nullopt, Bytes({0x00, 0x80, 0x00, 0x04}) + "    ",
        "E:ID_SERIAL_SHORT=JKL\n", "JKL"},
       {std::nullopt, std::nullopt, Bytes({0x00, 0x83, 0x00, 0x03}) + "GHI",
        "E:ID_SERIAL_SHORT=\nE:ID_SERIAL_SHORT= JKL \n", "JKL"},
-      {std::string("\t S1 \0junk", 10), "DEF\n", std::nullopt, std::nullopt, "S1"},
+      {"\t S1 \0junk"s, "DEF\n", std::nullopt, std::nullopt, "S1"},
       {"", "", "", "E:ID_SERIAL=only_the_long_one\n", std::nullopt},
       {std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
   };
@@ -439,7 +440,7 @@ TEST(HostStorageSerial, UdevRecordTable) {
       {"E:ID_SERIAL=Model_ABC\nE:ID_SERIAL_SHORT=ABC", "ABC"},  // no final newline
       {"E:ID_SERIAL_SHORT=ABC\r\n", "ABC"},
       {"E:ID_SERIAL_SHORT=   \nE:ID_SERIAL_SHORT=DEF\n", "DEF"},
-      {std::string("E:ID_SERIAL_SHORT=AB\0CD\n", 24), "AB"},
+      {"E:ID_SERIAL_SHORT=AB\0CD\n"s, "AB"},
       {"E:ID_SERIAL_SHORTX=ABC\n", std::nullopt},
       {" E:ID_SERIAL_SHORT=ABC\n", std::nullopt},
       {"S:ID_SERIAL_SHORT=ABC\n", std::nullopt},
@@ -501,7 +502,7 @@ TEST(HostStorageReply, TooSmallTellsTheSizeNeeded) {
 }
 
 TEST(HostStorageReply, NothingToCarry) {
-  for (const std::string& serial : {std::string(), std::string("AB\0CD", 5)}) {
+  for (const std::string& serial : {std::string(), "AB\0CD"s}) {
     SCOPED_TRACE(testing::PrintToString(serial));
     auto buffer = Canary(64);
     std::uint32_t returned = 77;

@@ -63,11 +63,14 @@ struct BlockDisk {
   bool operator==(const BlockDisk&) const = default;
 };
 
-// The whole disk of block device `major:minor`: `<root>/sys/dev/block/M:m` is followed (symbolic
-// links are resolved by text against the link's own folder, so a recorded tree never reaches the
-// real /sys and a link that climbs above the root is refused); a folder with a `partition` file is
-// a partition and its parent folder is the disk. The disk's numbers come from its `dev` file.
-// nullopt when there is no such block device (0:N file systems such as tmpfs, overlay or proc).
+// Every sysfs path below is walked component by component as the kernel would, except that each
+// symbolic link (relative or absolute) is resolved by text inside the root: a recorded tree never
+// reaches the real /sys, and a link that climbs above the root is refused (at most 40 links).
+
+// The whole disk of block device `major:minor`: `<root>/sys/dev/block/M:m` is followed; a folder
+// with a `partition` file is a partition and its parent folder is the disk. The disk's numbers
+// come from its `dev` file. nullopt when there is no such block device (0:N file systems such as
+// tmpfs, overlay, proc or btrfs subvolumes) or its folder cannot be resolved inside the root.
 std::optional<BlockDisk> WholeDiskOf(const std::string& root, unsigned major, unsigned minor);
 
 // The serial text of a SCSI Unit Serial Number VPD page (byte 1 = 0x80, bytes 2-3 = big-endian
@@ -81,8 +84,9 @@ std::optional<std::string> ParseUdevSerial(std::string_view udevData);
 // The disk's serial number, the first non-blank of: `<sysPath>/serial`, `<sysPath>/device/serial`,
 // `<sysPath>/device/vpd_pg80`, the `E:ID_SERIAL_SHORT=` line of `<root>/run/udev/data/bM:m`.
 // Each value is cleaned: leading blanks (space, tab, CR, LF, NUL) removed, the text ends at its
-// next NUL byte, trailing blanks removed. The sysfs files are skipped when `sysPath` is not an
-// absolute normalised path.
+// next NUL byte, trailing blanks removed. The sysfs files are skipped when `sysPath` is not
+// absolute or does not resolve to a folder inside the root; files are read up to
+// kMaxStorageFileBytes.
 std::optional<std::string> ReadDiskSerial(const std::string& root, const BlockDisk& disk);
 
 // The storage identification reply: four little-endian DWORDs (dwSize, dwFlags,
