@@ -50,9 +50,9 @@ inline std::vector<std::string> ReportMessages(sim::SimulatedDevice& device) {
     for (; i < line.size() && colons < 5; ++i) {
       if (line[i] == ':') ++colons;
     }
-    const std::size_t stampEnd = line.find(": ", i);
-    if (line != "LOG START" && colons == 5 && stampEnd != std::string::npos) {
-      line.erase(0, stampEnd + 2);
+    // `i` is now just past the fifth colon, which the stamp's blank follows.
+    if (line != "LOG START" && colons == 5 && i < line.size() && line[i] == ' ') {
+      line.erase(0, i + 1);
     }
     lines.push_back(line);
   }
