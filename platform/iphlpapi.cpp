@@ -57,7 +57,7 @@ DWORD GetAdaptersInfo(IP_ADAPTER_INFO* adapterInfo, ULONG* size) {
     CopyText(r.Description, a.description);
     r.AddressLength = static_cast<UINT>(
         std::min<std::size_t>(a.hardwareAddress.size(), MAX_ADAPTER_ADDRESS_LENGTH));
-    std::memcpy(r.Address, a.hardwareAddress.data(), r.AddressLength);
+    if (r.AddressLength > 0) std::memcpy(r.Address, a.hardwareAddress.data(), r.AddressLength);
     r.Index = a.index;
     r.Type = a.type;
     r.DhcpEnabled = a.dhcpEnabled ? 1 : 0;

@@ -159,7 +159,7 @@ class SimLibrary : public DeviceLibrary {
 
 // Writes as much of `bytes` as fits `room` at `out`.
 void WriteCut(const Bytes& bytes, void* out, DWORD room) {
-  if (out == nullptr) return;
+  if (out == nullptr || bytes.empty()) return;
   std::memcpy(out, bytes.data(), std::min<std::size_t>(bytes.size(), room));
 }
 
@@ -295,7 +295,7 @@ BOOL SimulatedDevice::KernelIoControl(DWORD code, const void* /*in*/, DWORD /*in
     WriteCut(answer->refusedWrite, out, outSize);
     return FALSE;
   }
-  std::memcpy(out, bytes.data(), bytes.size());
+  if (!bytes.empty()) std::memcpy(out, bytes.data(), bytes.size());
   if (bytesReturned != nullptr) *bytesReturned = static_cast<DWORD>(bytes.size());
   return TRUE;
 }
