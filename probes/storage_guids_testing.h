@@ -18,6 +18,7 @@ BOOL GetCardGUIDEx(const CString& rootEntryPath, WCHAR* cardGuid);
 void ResetCeGetVolumeInfoForTests();
 
 // Where the storage identification reply comes from: a function returning `size` bytes of heap
-// memory (released with std::free), or null when there is none. Returns the allocator it replaces.
+// memory (released with std::free), or null when there is none. Null puts the heap back. Returns
+// the allocator it replaces.
 using StorageReplyAllocator = void* (*)(std::size_t size);
 StorageReplyAllocator SetStorageReplyAllocatorForTests(StorageReplyAllocator allocator);

@@ -2,7 +2,6 @@
 // replies by both routes, the card library's identifier, and the scan's lines.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
