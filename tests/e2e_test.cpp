@@ -1,5 +1,6 @@
-// End-to-end: every profile tests/e2e/NAME.json is run through vantrace21-sim, and its output must
-// equal tests/e2e/NAME.expected exactly. The exit status must be 0, or the number in NAME.status.
+// End-to-end: every profile NAME.json in tests/e2e/ and in examples/ is run through vantrace21-sim,
+// and its output must equal NAME.expected beside it exactly. The exit status must be 0, or the
+// number in NAME.status.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -16,7 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kCases = fs::path(VANTRACE_SOURCE_DIR) / "tests" / "e2e";
+const fs::path kFolders[] = {fs::path(VANTRACE_SOURCE_DIR) / "tests" / "e2e",
+                             fs::path(VANTRACE_SOURCE_DIR) / "examples"};
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -45,11 +47,16 @@ Outcome RunSimulator(const fs::path& profile) {
   return outcome;
 }
 
+// Every profile, as its path without the ".json".
 std::vector<std::string> CaseNames() {
   std::vector<std::string> names;
-  if (!fs::is_directory(kCases)) return names;
-  for (const auto& entry : fs::directory_iterator(kCases)) {
-    if (entry.path().extension() == ".json") names.push_back(entry.path().stem().string());
+  for (const fs::path& folder : kFolders) {
+    if (!fs::is_directory(folder)) continue;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      if (entry.path().extension() == ".json") {
+        names.push_back((folder / entry.path().stem()).string());
+      }
+    }
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -58,10 +65,10 @@ std::vector<std::string> CaseNames() {
 class EndToEnd : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(EndToEnd, ReportMatchesExpected) {
-  const fs::path profile = kCases / (GetParam() + ".json");
-  const fs::path expected = kCases / (GetParam() + ".expected");
+  const fs::path profile = GetParam() + ".json";
+  const fs::path expected = GetParam() + ".expected";
   ASSERT_TRUE(fs::exists(expected)) << expected << " is missing";
-  const fs::path statusFile = kCases / (GetParam() + ".status");
+  const fs::path statusFile = GetParam() + ".status";
   const int expectedStatus = fs::exists(statusFile) ? std::stoi(ReadFile(statusFile)) : 0;
 
   const Outcome outcome = RunSimulator(profile);
@@ -71,7 +78,9 @@ TEST_P(EndToEnd, ReportMatchesExpected) {
 
 INSTANTIATE_TEST_SUITE_P(Profiles, EndToEnd, ::testing::ValuesIn(CaseNames()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
-                           std::string name = info.param;
+                           const fs::path path(info.param);
+                           std::string name = path.parent_path().filename().string() + "_" +
+                                              path.filename().string();
                            std::replace_if(
                                name.begin(), name.end(),
                                [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
