@@ -14,25 +14,9 @@ namespace {
 
 using sim::Bytes;
 using testing_support::InstallSimulated;
+using testing_support::ReportMessages;
 using testing_support::ReportText;
 using Lines = std::vector<std::string>;
-
-// The report's lines without their line feeds and without the simulated clock's time stamp
-// (by default 2026-02-01 09:05:07); a line with any other stamp is kept whole, so a test sees it.
-Lines Messages(sim::SimulatedDevice& device, const std::string& stamp = "2026:2:1 9:5:7: ") {
-  Lines lines;
-  const std::string text = ReportText(device);
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (line.starts_with(stamp)) line.erase(0, stamp.size());
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
 
 // Platform part "ABCDEFGHIJKLMNOP" (16 bytes at 32), preset part "abcdefghijkl" (12 bytes at 20).
 const Bytes kPreset12 = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l'};
@@ -103,10 +87,11 @@ TEST(HalDeviceId, Structure48BothSections) {
   DumpDeviceGUID(halOutput);
   DumpDeviceGUID2(halOutput);
 
-  EXPECT_EQ(Messages(device), Concat({{"LOG START", "GetDeviceGUID:", " - DeviceID.dwSize = 48"},
-                                      kStructure48Lines,
-                                      {"GetDeviceGUID2:"},
-                                      kStructure48Lines}));
+  EXPECT_EQ(ReportMessages(device),
+            Concat({{"LOG START", "GetDeviceGUID:", " - DeviceID.dwSize = 48"},
+                    kStructure48Lines,
+                    {"GetDeviceGUID2:"},
+                    kStructure48Lines}));
   EXPECT_TRUE(device.record().sleeps.empty());
 
   // Size query (20 bytes, no bytes-returned), the learned size, then the fixed size.
@@ -132,7 +117,7 @@ TEST(HalDeviceId, BothCountsZero) {
   DumpDeviceGUID(halOutput);
   DumpDeviceGUID2(halOutput);
 
-  EXPECT_EQ(Messages(device),
+  EXPECT_EQ(ReportMessages(device),
             (Lines{"LOG START", "GetDeviceGUID:", " - DeviceID.dwSize = 20",
                    " - DeviceID.dwPlatformIDBytes = 0", " - DeviceID.dwPresetIDBytes = 0", " - ",
                    "GetDeviceGUID2:", " - DeviceID.dwPlatformIDBytes = 0",
@@ -148,8 +133,8 @@ TEST(HalDeviceId, RefusingHalWaitsTenTimesPerSection) {
   DumpDeviceGUID2(halOutput);
   EXPECT_EQ(device.record().sleeps, std::vector<DWORD>(20, 100));
 
-  EXPECT_EQ(Messages(device), (Lines{"LOG START", "GetDeviceGUID:", " - DeviceID.dwSize = 0", " - ",
-                                     "GetDeviceGUID2:", " - "}));
+  EXPECT_EQ(ReportMessages(device), (Lines{"LOG START", "GetDeviceGUID:", " - DeviceID.dwSize = 0",
+                                           " - ", "GetDeviceGUID2:", " - "}));
   const auto& calls = device.record().halCalls;
   ASSERT_EQ(calls.size(), 21u);
   EXPECT_EQ(calls[0].outSize, 20u);
@@ -169,7 +154,7 @@ TEST(HalDeviceId, RefusalsBeforeSuccessWaitOnlyAfterEachRefusal) {
   HalOutputBuffer halOutput{};
   DumpDeviceGUID(halOutput);
 
-  EXPECT_EQ(Messages(device),
+  EXPECT_EQ(ReportMessages(device),
             (Lines{"LOG START", "GetDeviceGUID:", " - DeviceID.dwSize = 21",
                    " - DeviceID.dwPlatformIDBytes = 1", " - DeviceID.dwPresetIDBytes = 0",
                    " - adr: 20; data: 65 (A)", " - 41"}));
@@ -184,9 +169,10 @@ TEST(HalDeviceId, FailingSecondSectionAfterSuccessfulFirstShowsEmptyResult) {
   device.profile().hal.deviceId.answer.reset();
   DumpDeviceGUID2(halOutput);
 
-  EXPECT_EQ(Messages(device), Concat({{"LOG START", "GetDeviceGUID:", " - DeviceID.dwSize = 48"},
-                                      kStructure48Lines,
-                                      {"GetDeviceGUID2:", " - "}}));
+  EXPECT_EQ(ReportMessages(device),
+            Concat({{"LOG START", "GetDeviceGUID:", " - DeviceID.dwSize = 48"},
+                    kStructure48Lines,
+                    {"GetDeviceGUID2:", " - "}}));
   EXPECT_EQ(device.record().sleeps, std::vector<DWORD>(10, 100));
 }
 
@@ -217,7 +203,7 @@ TEST(HalDeviceId, ByteLines) {
     auto& device = InstallSimulated(DeviceIdProfile(sim::DeviceIdStructure({c.value}, {})));
     HalOutputBuffer halOutput{};
     DumpDeviceGUID2(halOutput);
-    EXPECT_EQ(Messages(device),
+    EXPECT_EQ(ReportMessages(device),
               (Lines{"LOG START", "GetDeviceGUID2:", " - DeviceID.dwPlatformIDBytes = 0",
                      " - DeviceID.dwPresetIDBytes = 1", c.byteLine, c.hex}))
         << int{c.value};
@@ -261,7 +247,7 @@ TEST(HalDeviceId, PositionsOutsideTheAnswerAreNotRead) {
       hex += digits;
     }
     expected.push_back(" - " + hex);
-    EXPECT_EQ(Messages(device), expected) << c.what;
+    EXPECT_EQ(ReportMessages(device), expected) << c.what;
   }
 }
 
@@ -270,7 +256,7 @@ TEST(HalDeviceId, CountsPrintAsSignedDecimals) {
   auto& device = InstallSimulated(DeviceIdProfile(LyingStructure(22, 20, 0xFFFFFFFFu, 0, 0)));
   HalOutputBuffer halOutput{};
   DumpDeviceGUID2(halOutput);
-  EXPECT_EQ(Messages(device),
+  EXPECT_EQ(ReportMessages(device),
             (Lines{"LOG START", "GetDeviceGUID2:", " - DeviceID.dwPlatformIDBytes = 0",
                    " - DeviceID.dwPresetIDBytes = -1", " - adr: 20; data: 196 (\xC4)",
                    " - adr: 21; data: 197 (\xC5)", " - C4C5"}));
@@ -282,7 +268,7 @@ TEST(HalDeviceId, LearnedSizeAbove1024IsOfferedAs1024) {
   HalOutputBuffer halOutput{};
   DumpDeviceGUID(halOutput);
 
-  EXPECT_EQ(Messages(device),
+  EXPECT_EQ(ReportMessages(device),
             (Lines{"LOG START", "GetDeviceGUID:", " - DeviceID.dwSize = 1100", " - "}));
   const auto& calls = device.record().halCalls;
   ASSERT_EQ(calls.size(), 11u);
@@ -303,7 +289,7 @@ TEST(HalDeviceId, LongIdentifierKeepsEveryByteLineAndAWholeHexLine) {
 
   const std::string stamp = "65535:65535:65535 65535:65535:65535: ";
   ASSERT_EQ(stamp.size(), 37u);
-  const Lines lines = Messages(device, stamp);
+  const Lines lines = ReportMessages(device);
   ASSERT_EQ(lines.size(), 2u + 2u + 616u + 1u);
   EXPECT_EQ(lines[4], " - adr: 620; data: 65 (A)");
   EXPECT_EQ(lines[4 + 16], " - adr: 20; data: 48 (0)");

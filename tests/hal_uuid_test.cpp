@@ -13,26 +13,8 @@ namespace {
 
 using sim::Bytes;
 using testing_support::InstallSimulated;
-using testing_support::ReportText;
+using testing_support::ReportMessages;
 using Lines = std::vector<std::string>;
-
-// The report's lines without their line feeds and without the simulated clock's time stamp
-// (2026-02-01 09:05:07); a line with any other stamp is kept whole, so a test sees it.
-Lines Messages(sim::SimulatedDevice& device) {
-  const std::string stamp = "2026:2:1 9:5:7: ";
-  Lines lines;
-  const std::string text = ReportText(device);
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (line.starts_with(stamp)) line.erase(0, stamp.size());
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
 
 const Bytes kPreset12 = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l'};
 const Bytes kPlatform16 = {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H',
@@ -49,10 +31,10 @@ Bytes Counting(std::size_t n) {
 Lines RunHalSections(sim::SimulatedDevice& device, HalOutputBuffer& halOutput) {
   DumpDeviceGUID(halOutput);
   DumpDeviceGUID2(halOutput);
-  const std::size_t before = Messages(device).size();
+  const std::size_t before = ReportMessages(device).size();
   DumpDeviceUUID(halOutput);
   DumpDeviceUUID2(halOutput);
-  const Lines lines = Messages(device);
+  const Lines lines = ReportMessages(device);
   return Lines(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end());
 }
 
@@ -158,7 +140,7 @@ TEST(HalUuid, RefusalsBeforeTheAnswerCostNoWaits) {
   auto& device = InstallSimulated(profile);
   HalOutputBuffer halOutput{};
   DumpDeviceUUID(halOutput);
-  EXPECT_EQ(Messages(device),
+  EXPECT_EQ(ReportMessages(device),
             (Lines{"LOG START", "GetDeviceUUID:", " - 112233445566778899AABBCCDDEEFF11"}));
   EXPECT_EQ(device.record().halCalls.size(), 10u);
   EXPECT_TRUE(device.record().sleeps.empty());

@@ -15,26 +15,8 @@ namespace {
 
 using sim::Bytes;
 using testing_support::InstallSimulated;
-using testing_support::ReportText;
+using testing_support::ReportMessages;
 using Lines = std::vector<std::string>;
-
-// The report's lines without their line feeds and without the simulated clock's time stamp
-// (2026-02-01 09:05:07); a line with any other stamp is kept whole, so a test sees it.
-Lines Messages(sim::SimulatedDevice& device) {
-  const std::string stamp = "2026:2:1 9:5:7: ";
-  Lines lines;
-  const std::string text = ReportText(device);
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (line.starts_with(stamp)) line.erase(0, stamp.size());
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
 
 template <std::size_t N>
 void SetField(WCHAR (&field)[N], std::u16string_view text) {
@@ -99,7 +81,7 @@ const Lines kSampleLines = {
 TEST(SystemInfo, ReportsTextsVersionAndProcessor) {
   auto& device = InstallSimulated(SampleDevice());
   ReportSystemInfo();
-  EXPECT_EQ(Messages(device), kSampleLines);
+  EXPECT_EQ(ReportMessages(device), kSampleLines);
 
   // One processor query: no input, 576 bytes of room, a bytes-returned value.
   ASSERT_EQ(device.record().halCalls.size(), 1u);
@@ -134,7 +116,7 @@ TEST(SystemInfo, MissingSourcesAndEmptyServicePack) {
     c.change(profile);
     auto& device = InstallSimulated(profile);
     ReportSystemInfo();
-    const Lines lines = Messages(device);
+    const Lines lines = ReportMessages(device);
     ASSERT_EQ(lines.size(), 4u) << c.what;
     EXPECT_EQ(lines[3], c.expected[0]) << c.what;
   }
@@ -146,7 +128,7 @@ TEST(SystemInfo, FailingSystemParametersLeaveEmptyTexts) {
   profile.platformType = std::u16string(255, u'P');  // one more than the 255 characters of room
   auto& device = InstallSimulated(profile);
   ReportSystemInfo();
-  const Lines lines = Messages(device);
+  const Lines lines = ReportMessages(device);
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[1], "SPI_GETOEMINFO: ''");
   EXPECT_EQ(lines[2], "SPI_GETPLATFORMTYPE: ''");
@@ -158,7 +140,7 @@ TEST(SystemInfo, RefusedProcessorQueryWritesNoProcessorLine) {
   profile.hal.processor.refusedWrite = RecordBytes(SampleProcessor());
   auto& device = InstallSimulated(profile);
   ReportSystemInfo();
-  EXPECT_EQ(Messages(device), Lines(kSampleLines.begin(), kSampleLines.begin() + 4));
+  EXPECT_EQ(ReportMessages(device), Lines(kSampleLines.begin(), kSampleLines.begin() + 4));
 }
 
 // The processor texts as the report shows them.
@@ -211,7 +193,7 @@ TEST(SystemInfo, ProcessorTextsAreMadePrintableAndBoundedByTheirFields) {
     profile.hal.processor.answer = RecordBytes(info);
     auto& device = InstallSimulated(profile);
     ReportSystemInfo();
-    const Lines lines = Messages(device);
+    const Lines lines = ReportMessages(device);
     ASSERT_EQ(lines.size(), 8u) << c.what;
     EXPECT_EQ(lines[c.line], c.expected) << c.what;
   }
