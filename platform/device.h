@@ -109,7 +109,8 @@ class Device {
   virtual void CloseStorage(std::uint32_t handle) = 0;
 
   // --- The system library's entry points, answered by the device ---
-  // Whether the system library exports this entry point (by name, or "#1978" for an ordinal).
+  // Whether the system library exports this entry point, by its name (also for those that are
+  // looked up by ordinal, such as "CeGetVolumeInfoW").
   virtual bool HasSystemEntryPoint(std::string_view name) = 0;
   virtual HRESULT GetDeviceUniqueID(const BYTE* appData, DWORD appDataSize, DWORD version,
                                     BYTE* output, DWORD* outputSize) = 0;
