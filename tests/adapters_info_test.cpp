@@ -4,8 +4,6 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,19 +17,8 @@
 namespace {
 
 using testing_support::InstallSimulated;
+using testing_support::ReportMessages;
 using Lines = std::vector<std::string>;
-
-// The report's lines with each time stamp "Y:M:D h:m:s: " removed ("LOG START" has none). The
-// stamp is recognised by its shape, so messages that hold ": " themselves keep it.
-Lines ReportMessages(sim::SimulatedDevice& device) {
-  const std::regex stamp("^[0-9]+:[0-9]+:[0-9]+ [0-9]+:[0-9]+:[0-9]+: ");
-  std::istringstream text(testing_support::ReportText(device));
-  Lines lines;
-  for (std::string line; std::getline(text, line);) {
-    lines.push_back(std::regex_replace(line, stamp, ""));
-  }
-  return lines;
-}
 
 // A wired adapter with a fixed address, no DHCP, no WINS.
 AdapterFacts Wired() {
