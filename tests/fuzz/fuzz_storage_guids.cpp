@@ -118,7 +118,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   dumpStoregeGuids();
   const std::string report = testing_support::ReportText(device);
   fuzz::Show(report);
-  const std::vector<std::string> lines = fuzz::CheckReportShape(report);
 
   const sim::Record& record = device.record();
   Require(record.storageOpened == record.storageClosed, "a volume or store was left open", report);
@@ -133,9 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // " = ", but the hex after the last one never does.
   std::size_t found = 0;
   bool none = false;
-  for (const std::string& line : lines) {
-    if (!line.starts_with(stamp)) continue;
-    const std::string message = line.substr(stamp.size());
+  for (const std::string& message : fuzz::JoinedMessages(report, stamp)) {
     const bool volume = message.starts_with(" - GetCardGUIDEx - ");
     const bool card = message.starts_with(" - Blaupunkt_GetCardGUID - ");
     none = none || message == " - no storages with guids!";

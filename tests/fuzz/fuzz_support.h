@@ -162,6 +162,23 @@ inline std::vector<std::string> StampedMessages(const std::string& report,
   return messages;
 }
 
+// The messages of a report whose device texts may hold line feeds: a line that starts with
+// `stamp` starts a message, and a line without it continues the message before (joined by its
+// line feed), as a device text with a line feed of its own leaves it. Stamps and marker removed.
+inline std::vector<std::string> JoinedMessages(const std::string& report,
+                                               const std::string& stamp) {
+  std::vector<std::string> lines = CheckReportShape(report);
+  std::vector<std::string> messages;
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    if (lines[i].starts_with(stamp) || messages.empty()) {
+      messages.push_back(lines[i].starts_with(stamp) ? lines[i].substr(stamp.size()) : lines[i]);
+    } else {
+      messages.back() += "\n" + lines[i];
+    }
+  }
+  return messages;
+}
+
 // Upper-case hex digits of `bytes`, two per byte.
 inline std::string Hex(const BYTE* bytes, std::size_t count) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
