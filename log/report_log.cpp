@@ -77,8 +77,13 @@ void WriteLogLine(LPCWSTR text) {
   // The message is cut where needed so that its line feed still fits the line buffer.
   const std::size_t used = wcslen(line);
   const std::size_t room = kLineChars - 1 - used - 1;
-  const std::u16string_view message(text != nullptr ? text : u"");
-  WideAppendBounded(line, kLineChars - 1, message.substr(0, room));
+  // A line end inside a message (a device text that holds one) would start a line without a time
+  // stamp; it shows as "?", so every message stays one report line.
+  std::u16string message(std::u16string_view(text != nullptr ? text : u"").substr(0, room));
+  for (WCHAR& c : message) {
+    if (c == u'\n' || c == u'\r') c = u'?';
+  }
+  WideAppendBounded(line, kLineChars - 1, message);
   WideAppendBounded(line, kLineChars, u"\n");
 
   CE_FILE* file = _wfopen(path.c_str(), u"a");

@@ -45,6 +45,8 @@ TEST(ReportLog, MessagesAreWrittenUpToTheirFirstNulAndNeverFormattedTwice) {
       {"percent in an argument", [] { LogMessage(u" - %s", u"100%s%n%x"); },
        "2026:2:1 9:5:7:  - 100%s%n%x\n"},
       {"percent given to the writer", [] { WriteLogLine(u"50%d"); }, "2026:2:1 9:5:7: 50%d\n"},
+      {"line ends in a device text", [] { LogMessage(u" - %s = %s", u"\\a\nb", u"x\r\n"); },
+       "2026:2:1 9:5:7:  - \\a?b = x??\n"},
       {"tab", [] { LogMessage(u" - Adapter Name: \t%hs", "eth0"); },
        "2026:2:1 9:5:7:  - Adapter Name: \teth0\n"},
       {"beyond the code page", [] { LogMessage(u"caf\u00e9 \u20ac \u4e2d"); },
