@@ -7,10 +7,10 @@
 //   odd:  LogAdapterList on a buffer of records made of the input's bytes, with each record's
 //         link set to any offset from the buffer's start (inside, outside, misaligned, back to
 //         itself) or to null.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -49,16 +49,6 @@ AdapterFacts ReadAdapter(fuzz::Input& in) {
   return a;
 }
 
-// The messages of a report whose lines all carry the stamp: a line of a device text's own that
-// happens to start with it is taken as a message too, which only makes the counts below larger.
-std::vector<std::string> Messages(const std::string& report, const std::string& stamp) {
-  std::vector<std::string> messages;
-  for (const std::string& line : fuzz::CheckReportShape(report)) {
-    if (line.starts_with(stamp)) messages.push_back(line.substr(stamp.size()));
-  }
-  return messages;
-}
-
 void FuzzSection(fuzz::Input& in) {
   sim::DeviceProfile profile;
   profile.clock = fuzz::ReadClock(in);
@@ -76,7 +66,8 @@ void FuzzSection(fuzz::Input& in) {
   DumpAdaptersInfo();
   const std::string report = testing_support::ReportText(device);
   fuzz::Show(report);
-  const std::vector<std::string> messages = Messages(report, stamp);
+  // Every line carries its stamp, whatever line ends the adapter texts hold.
+  const std::vector<std::string> messages = fuzz::StampedMessages(report, stamp);
   Require(!messages.empty() && messages.front() == "GetAdaptersInfo", "no heading", report);
   Require(device.record().adapterQueries <= 3, "more than three adapter queries", report);
   // Every adapter shown is one of the device's: never more name lines than adapters.
@@ -93,10 +84,6 @@ void FuzzList(fuzz::Input& in) {
   auto buffer = std::make_unique<unsigned char[]>(size == 0 ? 1 : size);
   const fuzz::Bytes bytes = in.Take(size);
   if (!bytes.empty()) std::memcpy(buffer.get(), bytes.data(), bytes.size());
-  // Line feeds in the texts would start lines of their own; without them every line of the
-  // report is one message, and the messages can be counted.
-  std::replace(buffer.get(), buffer.get() + size, static_cast<unsigned char>('\n'),
-               static_cast<unsigned char>(' '));
   const auto start = reinterpret_cast<std::uintptr_t>(buffer.get());
   for (std::size_t i = 0; i < records; ++i) {
     const BYTE link = in.Byte();

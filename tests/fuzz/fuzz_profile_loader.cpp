@@ -30,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(error.find('\n') == std::string::npos, "profile message of more than one line", error);
     return 0;
   }
+  const std::string stamp = fuzz::StampOf(profile->clock);
   // A report the run cannot write whole: the medium refuses or a fault is injected.
   const bool faults =
       profile->reportMediumReadOnly || profile->faults.kind != sim::FileFaults::Kind::kNone;
@@ -52,12 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (faults || status != 0) return 0;
 
   // Everything appended: a line feed first when the old report ended inside a line, then whole
-  // lines.
+  // lines, each with its stamp.
   std::string appended = after.substr(before.size());
   if (!before.empty() && !before.ends_with('\n')) {
     Require(appended.starts_with('\n'), "LOG START does not begin on a line of its own", after);
     appended.erase(0, 1);
   }
-  fuzz::CheckReportShape(appended);
+  fuzz::StampedMessages(appended, stamp);
   return 0;
 }

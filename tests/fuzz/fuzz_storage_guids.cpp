@@ -132,7 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // " = ", but the hex after the last one never does.
   std::size_t found = 0;
   bool none = false;
-  for (const std::string& message : fuzz::JoinedMessages(report, stamp)) {
+  // Every line carries its stamp, whatever line ends the entries' names hold.
+  for (const std::string& message : fuzz::StampedMessages(report, stamp)) {
     const bool volume = message.starts_with(" - GetCardGUIDEx - ");
     const bool card = message.starts_with(" - Blaupunkt_GetCardGUID - ");
     none = none || message == " - no storages with guids!";

@@ -149,8 +149,9 @@ inline std::vector<std::string> CheckReportShape(const std::string& report) {
   return lines;
 }
 
-// The messages of a report in which every line after the marker carries `stamp` (no device text
-// could start a line of its own): the lines without marker and stamps.
+// The messages of a report in which every line after the marker must carry `stamp` (a line end in
+// a device text shows as "?", so no device text can start a line of its own): the lines without
+// marker and stamps.
 inline std::vector<std::string> StampedMessages(const std::string& report,
                                                 const std::string& stamp) {
   std::vector<std::string> lines = CheckReportShape(report);
@@ -158,23 +159,6 @@ inline std::vector<std::string> StampedMessages(const std::string& report,
   for (std::size_t i = 1; i < lines.size(); ++i) {
     Require(lines[i].starts_with(stamp), "report line without its time stamp", lines[i]);
     messages.push_back(lines[i].substr(stamp.size()));
-  }
-  return messages;
-}
-
-// The messages of a report whose device texts may hold line feeds: a line that starts with
-// `stamp` starts a message, and a line without it continues the message before (joined by its
-// line feed), as a device text with a line feed of its own leaves it. Stamps and marker removed.
-inline std::vector<std::string> JoinedMessages(const std::string& report,
-                                               const std::string& stamp) {
-  std::vector<std::string> lines = CheckReportShape(report);
-  std::vector<std::string> messages;
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    if (lines[i].starts_with(stamp) || messages.empty()) {
-      messages.push_back(lines[i].starts_with(stamp) ? lines[i].substr(stamp.size()) : lines[i]);
-    } else {
-      messages.back() += "\n" + lines[i];
-    }
   }
   return messages;
 }

@@ -68,15 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ReportSystemInfo();
   const std::string report = testing_support::ReportText(device);
   fuzz::Show(report);
-  const std::vector<std::string> lines = fuzz::CheckReportShape(report);
 
-  // The device texts may hold line feeds of their own; the section's own lines are found by their
-  // stamp and start. The processor lines hold printable ASCII only.
+  // Every line carries its stamp, whatever line ends the device texts hold. The processor lines
+  // hold printable ASCII only.
   bool version = false;
   int cpuLines = 0;
-  for (const std::string& line : lines) {
-    if (!line.starts_with(stamp)) continue;
-    const std::string message = line.substr(stamp.size());
+  for (const std::string& message : fuzz::StampedMessages(report, stamp)) {
     if (message.starts_with("OSVersion: ")) version = true;
     if (message.starts_with("CPU")) {
       ++cpuLines;
