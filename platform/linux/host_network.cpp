@@ -1,92 +1,19 @@
 #include "platform/linux/host_network.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <climits>
 #include <filesystem>
 #include <system_error>
 
+#include "platform/linux/host_files.h"
+
 namespace host {
 namespace {
-
-struct FileRead {
-  std::string data;
-  bool cut = false;  // the file went on past the cap
-};
-
-// Reads at most `cap` bytes of a regular file: its first bytes, or with `tail` its last ones. The
-// file is opened non-blocking and anything but a regular file is refused, so a FIFO or device
-// node in a recorded tree cannot stall the reader. nullopt when missing, unreadable or a read
-// fails. A line-oriented text cut by the cap loses its partial line (the last one for a head,
-// the first one for a tail).
-std::optional<FileRead> ReadCapped(const std::string& path, std::size_t cap, bool tail = false) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  FileRead out;
-  if (tail && st.st_size > 0 && static_cast<std::uint64_t>(st.st_size) > cap) {
-    if (::lseek(fd, st.st_size - static_cast<off_t>(cap), SEEK_SET) < 0) {
-      ::close(fd);
-      return std::nullopt;
-    }
-    out.cut = true;
-  }
-  char chunk[16384];
-  bool ok = true;
-  for (;;) {
-    const std::size_t want = std::min(sizeof chunk, cap - out.data.size());
-    // At the cap, one more byte tells whether the file goes on.
-    const ssize_t n = ::read(fd, chunk, want == 0 ? 1 : want);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    if (want == 0) {
-      if (!tail) out.cut = true;
-      break;
-    }
-    out.data.append(chunk, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  if (!ok) return std::nullopt;
-  if (out.cut) {
-    if (tail) {
-      const std::size_t newline = out.data.find('\n');
-      out.data.erase(0, newline == std::string::npos ? out.data.size() : newline + 1);
-    } else {
-      const std::size_t newline = out.data.rfind('\n');
-      out.data.resize(newline == std::string::npos ? 0 : newline + 1);
-    }
-  }
-  return out;
-}
-
-// `<root>` + an absolute path from the root; a root of "/" or "" means the real "/".
-std::string JoinRoot(const std::string& root, std::string_view absolute) {
-  std::string_view base = root;
-  while (!base.empty() && base.back() == '/') base.remove_suffix(1);
-  std::string out(base);
-  if (absolute.empty() || absolute.front() != '/') out += '/';
-  out += absolute;
-  return out;
-}
-
-bool IsDirectory(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 std::int64_t ModificationTime(const std::string& path) {
   struct stat st {};
@@ -147,9 +74,9 @@ bool IsDottedIPv4(std::string_view text) {
 }
 
 std::optional<std::string> ReadSysfsText(const std::string& path) {
-  auto read = ReadCapped(path, kMaxNetworkFileBytes);
-  if (!read) return std::nullopt;
-  return std::string(Trim(read->data));
+  const auto text = ReadWholeLines(path, kMaxNetworkFileBytes);
+  if (!text) return std::nullopt;
+  return std::string(Trim(*text));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -375,15 +302,15 @@ std::vector<std::string> FilesNewestFirst(const std::string& root, std::string_v
 std::optional<LeaseFacts> ReadLeaseFile(const std::string& path, LeaseFormat format,
                                         const std::string& ifname) {
   if (format == LeaseFormat::kNetworkd) {
-    const auto read = ReadCapped(path, kMaxNetworkFileBytes);
-    if (!read) return std::nullopt;
-    auto lease = ParseNetworkdLease(read->data);
+    const auto text = ReadWholeLines(path, kMaxNetworkFileBytes);
+    if (!text) return std::nullopt;
+    auto lease = ParseNetworkdLease(*text);
     if (lease) lease->obtained = ModificationTime(path);
     return lease;
   }
-  const auto read = ReadCapped(path, kMaxNetworkFileBytes, /*tail=*/true);
-  if (!read) return std::nullopt;
-  return ParseDhclientLeases(read->data, ifname);
+  const auto text = ReadWholeLines(path, kMaxNetworkFileBytes, ReadEnd::kTail);
+  if (!text) return std::nullopt;
+  return ParseDhclientLeases(*text, ifname);
 }
 
 }  // namespace
@@ -434,9 +361,9 @@ std::map<std::string, std::string> ParseRouteTable(std::string_view procNetRoute
 }
 
 std::map<std::string, std::string> ReadDefaultGateways(const std::string& root) {
-  const auto read = ReadCapped(JoinRoot(root, "/proc/net/route"), kMaxNetworkFileBytes);
-  if (!read) return {};
-  return ParseRouteTable(read->data, std::endian::native);
+  const auto text = ReadWholeLines(JoinRoot(root, "/proc/net/route"), kMaxNetworkFileBytes);
+  if (!text) return {};
+  return ParseRouteTable(*text, std::endian::native);
 }
 
 std::vector<std::uint8_t> ParseHardwareAddress(std::string_view text) {
@@ -483,8 +410,8 @@ std::optional<InterfaceFacts> ReadInterfaceFacts(const std::string& root,
     facts.description = std::string(link.substr(link.rfind('/') + 1));
   }
   if (facts.description.empty()) {
-    if (const auto uevent = ReadCapped(folder + "/uevent", kMaxNetworkFileBytes)) {
-      ForEachLine(uevent->data, [&](std::string_view line) {
+    if (const auto uevent = ReadWholeLines(folder + "/uevent", kMaxNetworkFileBytes)) {
+      ForEachLine(*uevent, [&](std::string_view line) {
         constexpr std::string_view kKey = "DEVTYPE=";
         if (facts.description.empty() && line.substr(0, kKey.size()) == kKey) {
           facts.description = std::string(Trim(line.substr(kKey.size())));

@@ -1,85 +1,18 @@
 #include "platform/linux/host_storage.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstring>
 #include <limits>
 
+#include "platform/linux/host_files.h"
+
 namespace host {
 namespace {
-
-// What a read of one file gave: its first bytes, and whether the file went on past the cap.
-struct FileRead {
-  std::string data;
-  bool cut = false;
-};
-
-// Reads at most `cap` bytes of a regular file. The file is opened non-blocking and anything but a
-// regular file is refused, so a FIFO or device node in a recorded tree cannot stall the reader.
-// nullopt when the file is missing, unreadable or a read fails.
-std::optional<FileRead> ReadHead(const std::string& path, std::size_t cap) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  FileRead out;
-  char chunk[16384];
-  bool ok = true;
-  for (;;) {
-    const std::size_t want = std::min(sizeof chunk, cap - out.data.size());
-    // At the cap, one more byte tells whether the file goes on.
-    const ssize_t n = ::read(fd, chunk, want == 0 ? 1 : want);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    if (want == 0) {
-      out.cut = true;
-      break;
-    }
-    out.data.append(chunk, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  if (!ok) return std::nullopt;
-  return out;
-}
-
-// A line-oriented file: a text cut by the cap loses its unfinished last line.
-std::optional<std::string> ReadLines(const std::string& path, std::size_t cap) {
-  auto read = ReadHead(path, cap);
-  if (!read) return std::nullopt;
-  if (read->cut) {
-    const std::size_t end = read->data.rfind('\n');
-    read->data.resize(end == std::string::npos ? 0 : end + 1);
-  }
-  return std::move(read->data);
-}
-
-// `<root>` + an absolute path from the root; a root of "/" or "" means the real "/".
-std::string JoinRoot(const std::string& root, std::string_view absolute) {
-  std::string_view base = root;
-  while (!base.empty() && base.back() == '/') base.remove_suffix(1);
-  std::string out(base);
-  if (absolute.empty() || absolute.front() != '/') out += '/';
-  out += absolute;
-  return out;
-}
-
-bool IsDirectory(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 bool IsRegularFile(const std::string& path) {
   struct stat st {};
@@ -179,7 +112,7 @@ std::optional<std::string> ResolveInsideRoot(const std::string& root, std::strin
 std::optional<FileRead> ReadInsideRoot(const std::string& root, std::string_view relPath) {
   const auto resolved = ResolveInsideRoot(root, relPath);
   if (!resolved) return std::nullopt;
-  return ReadHead(JoinRoot(root, *resolved), kMaxStorageFileBytes);
+  return ReadCapped(JoinRoot(root, *resolved), kMaxStorageFileBytes);
 }
 
 // A folder below the root, resolved through ResolveInsideRoot; nullopt when it is not a folder or
@@ -302,7 +235,7 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text) {
 }
 
 std::vector<MountEntry> ReadMountInfo(const std::string& root) {
-  const auto text = ReadLines(JoinRoot(root, "/proc/self/mountinfo"), kMaxMountInfoBytes);
+  const auto text = ReadWholeLines(JoinRoot(root, "/proc/self/mountinfo"), kMaxMountInfoBytes);
   if (!text) return {};
   return ParseMountInfo(*text);
 }

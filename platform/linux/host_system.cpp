@@ -1,15 +1,12 @@
 // Host readers and parsers: system, processor and hardware-identifier facts of this Linux machine.
 #include "platform/linux/host_system.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
+
+#include "platform/linux/host_files.h"
 
 namespace host {
 namespace {
@@ -254,34 +251,9 @@ bool IsAllOneDigit(std::string_view s) {
 
 std::optional<std::string> ReadHostFile(const std::string& root, std::string_view relativePath,
                                         std::size_t maxBytes) {
-  std::string path = root;
-  if (path.empty() || path.back() != '/') path.push_back('/');
-  while (!relativePath.empty() && relativePath.front() == '/') relativePath.remove_prefix(1);
-  path.append(relativePath);
-
-  // O_NONBLOCK: opening a FIFO must not wait for a writer; it is then refused as not regular.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  struct stat status {};
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  std::string data;
-  char buffer[16 * 1024];
-  while (data.size() < maxBytes) {
-    const std::size_t want = std::min(sizeof buffer, maxBytes - data.size());
-    const ssize_t got = ::read(fd, buffer, want);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (got == 0) break;
-    data.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  return data;
+  auto read = ReadCapped(JoinRoot(root, relativePath), maxBytes);
+  if (!read) return std::nullopt;
+  return std::move(read->data);
 }
 
 std::string CleanText(std::string_view raw) {
