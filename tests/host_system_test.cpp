@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <ostream>
-#include <random>
 #include <string>
 #include <vector>
+
+#include "tests/temp_tree.h"
 
 namespace host {
 
@@ -35,41 +35,6 @@ using namespace std::string_literals;
 std::string FixtureRoot(const std::string& name) {
   return std::string(VANTRACE_FIXTURES_DIR) + "/hosts/" + name;
 }
-
-// A folder standing for "/" that a test fills with files; removed afterwards.
-class TempTree {
- public:
-  TempTree() {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::random_device random;
-    root_ = std::filesystem::path(testing::TempDir()) /
-            ("host_system_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
-             std::to_string(random()));
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
-  }
-  ~TempTree() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  TempTree(const TempTree&) = delete;
-  TempTree& operator=(const TempTree&) = delete;
-
-  void Write(const std::string& relativePath, const std::string& bytes) const {
-    const auto path = root_ / relativePath;
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
-  }
-  void MakeDir(const std::string& relativePath) const {
-    std::filesystem::create_directories(root_ / relativePath);
-  }
-  std::string Root() const { return root_.string(); }
-
- private:
-  std::filesystem::path root_;
-};
 
 Id128 Bytes(std::initializer_list<int> values) {
   Id128 id{};

@@ -9,7 +9,6 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -24,6 +23,7 @@
 #include "platform/modules.h"
 #include "platform/winsock.h"
 #include "probes/probes.h"
+#include "tests/temp_tree.h"
 
 namespace {
 
@@ -31,32 +31,6 @@ namespace fs = std::filesystem;
 
 // The application data of the report as 32 hex digits: "@^!qzvbrtnkwx!^@".
 constexpr const char* kAppHex = "405e21717a766272746e6b7778215e40";
-
-// A folder of its own under the system's temporary folder, mode 0755, removed at the end.
-class TempTree {
- public:
-  TempTree() {
-    std::string pattern = (fs::temp_directory_path() / "vantrace-identity-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
-    fs::permissions(path_, fs::perms(0755));
-  }
-  ~TempTree() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-  std::string str() const { return path_.string(); }
-  void Write(const std::string& relative, const std::string& content) const {
-    const fs::path file = path_ / relative;
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << content;
-  }
-  void Mkdir(const std::string& relative) const { fs::create_directories(path_ / relative); }
-
- private:
-  fs::path path_;
-};
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -103,14 +77,14 @@ constexpr const char* kKnownMachineId = "0123456789abcdef0123456789abcdef\n";
 TEST(LinuxIdentity, DeviceUniqueIdFollowsTheApplicationSpecificIdRule) {
   TempTree tree;
   tree.Write("etc/machine-id", kKnownMachineId);
-  const fs::path report = InstallLinux(tree.str(), tree.path());
+  const fs::path report = InstallLinux(tree.Root(), tree.Path());
   DumpDeviceUniqueID();
   EXPECT_EQ(Messages(report),
             (std::vector<std::string>{"LOG START", "Trying to get GetDeviceUniqueID",
                                       " - guid = ECDCD513DF9E4EF0B4A7B70FD2663A69"}));
 
   // The same machine for another application: a different identifier, as systemd derives it.
-  LinuxDevice device(LinuxDevice::Options{tree.str(), ""});
+  LinuxDevice device(LinuxDevice::Options{tree.Root(), ""});
   BYTE app[16] = {};
   app[15] = 1;
   std::array<BYTE, 20> output{};
@@ -127,7 +101,7 @@ TEST(LinuxIdentity, DeviceUniqueIdFailsWithoutAMachineId) {
     SCOPED_TRACE(content);
     TempTree tree;
     if (*content != '\0') tree.Write("etc/machine-id", content);
-    const fs::path report = InstallLinux(tree.str(), tree.path());
+    const fs::path report = InstallLinux(tree.Root(), tree.Path());
     DumpDeviceUniqueID();
     EXPECT_EQ(Messages(report),
               (std::vector<std::string>{"LOG START", "Trying to get GetDeviceUniqueID",
@@ -138,7 +112,7 @@ TEST(LinuxIdentity, DeviceUniqueIdFailsWithoutAMachineId) {
 TEST(LinuxIdentity, DeviceUniqueIdArguments) {
   TempTree tree;
   tree.Write("etc/machine-id", kKnownMachineId);
-  LinuxDevice device(LinuxDevice::Options{tree.str(), ""});
+  LinuxDevice device(LinuxDevice::Options{tree.Root(), ""});
   BYTE app[16] = {};
   std::array<BYTE, 20> output{};
   DWORD length = 20;
@@ -170,7 +144,7 @@ TEST(LinuxIdentity, DeviceUniqueIdOnThisMachineEqualsSystemd) {
     GTEST_SKIP() << "systemd-id128 is not installed, or this machine has no machine ID";
   }
   TempTree exeFolder;
-  const fs::path report = InstallLinux("/", exeFolder.path());
+  const fs::path report = InstallLinux("/", exeFolder.Path());
   DumpDeviceUniqueID();
   const auto lines = Messages(report);
   ASSERT_EQ(lines.size(), 3u);
@@ -188,11 +162,11 @@ void AddInterface(const TempTree& tree, const std::string& name, int index,
   tree.Write(folder + "address", address + "\n");
   tree.Write(folder + "type", std::to_string(type) + "\n");
   tree.Write(folder + "flags", flags + "\n");
-  if (backed) tree.Mkdir(folder + "device");
+  if (backed) tree.MakeDir(folder + "device");
 }
 
 std::string GuidNodeLine(const TempTree& tree) {
-  const fs::path report = InstallLinux(tree.str(), tree.path());
+  const fs::path report = InstallLinux(tree.Root(), tree.Path());
   GetMACaddress1();
   const auto lines = Messages(report);
   return lines.size() == 3 ? lines[2] : "<no line>";
@@ -237,7 +211,7 @@ TEST(LinuxIdentity, GuidNodeIsRandomAndMulticastWithoutAHardwareAddress) {
 TEST(LinuxIdentity, GuidsAreTimeBasedAndNeverRepeat) {
   TempTree tree;
   AddInterface(tree, "eth0", 2, "0a:1b:2c:3d:4e:5f", true);
-  LinuxDevice device(LinuxDevice::Options{tree.str(), ""});
+  LinuxDevice device(LinuxDevice::Options{tree.Root(), ""});
   // 100-nanosecond steps since 15 October 1582.
   const auto toGuidTime = [](std::chrono::system_clock::time_point t) {
     return static_cast<std::uint64_t>(
@@ -284,7 +258,7 @@ TEST(LinuxIdentity, GuidNodeOnThisMachine) {
     if (digits != "000000000000") addresses.insert(digits);
   }
   TempTree exeFolder;
-  const fs::path report = InstallLinux("/", exeFolder.path());
+  const fs::path report = InstallLinux("/", exeFolder.Path());
   GetMACaddress1();
   const auto lines = Messages(report);
   ASSERT_EQ(lines.size(), 3u);
@@ -317,7 +291,7 @@ TEST(LinuxIdentity, BluetoothOnThisMachine) {
   if (probe >= 0) ::close(static_cast<int>(probe));
 
   TempTree exeFolder;
-  const fs::path report = InstallLinux("/", exeFolder.path());
+  const fs::path report = InstallLinux("/", exeFolder.Path());
   DumpBluetoothAddress();
   const auto lines = Messages(report);
   ASSERT_EQ(lines.size(), 3u);
@@ -358,14 +332,14 @@ TEST(LinuxIdentity, BluetoothBindTakesOnlyTheLocalRadio) {
 TEST(LinuxIdentity, TextFileAtTheRoot) {
   TempTree tree;
   tree.Write("deviceid.txt", "ABC");
-  fs::path report = InstallLinux(tree.str(), tree.path());
+  fs::path report = InstallLinux(tree.Root(), tree.Path());
   GetTextDeviceID();
   EXPECT_EQ(Messages(report), (std::vector<std::string>{"LOG START", "GetTextDeviceID:",
                                                         " - 41424341424341424341424341424341"}));
 
-  fs::remove(tree.path() / "deviceid.txt");
+  fs::remove(tree.Path() / "deviceid.txt");
   fs::remove(report);
-  report = InstallLinux(tree.str(), tree.path());
+  report = InstallLinux(tree.Root(), tree.Path());
   GetTextDeviceID();
   EXPECT_EQ(Messages(report),
             (std::vector<std::string>{"LOG START", "GetTextDeviceID:", " - not found"}));
@@ -395,12 +369,12 @@ TEST(LinuxIdentity, NavigationLibraryBesideTheExecutable) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempTree exeFolder;
-    const fs::path library = exeFolder.path() / "libNAVIAPI.so";
+    const fs::path library = exeFolder.Path() / "libNAVIAPI.so";
     if (c.source != nullptr) {
       fs::copy_file(fixtures / c.source, library);
       fs::permissions(library, fs::perms(0755));
     }
-    const fs::path report = InstallLinux(exeFolder.str(), exeFolder.path());
+    const fs::path report = InstallLinux(exeFolder.Root(), exeFolder.Path());
     Atlas_GetDeviceUUID();
     EXPECT_EQ(Messages(report),
               (std::vector<std::string>{"LOG START", "Atlas_GetDeviceUUID:", c.result}));

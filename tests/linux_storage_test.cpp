@@ -17,6 +17,7 @@
 #include "platform/storage.h"
 #include "probes/probes.h"
 #include "probes/storage_guids_testing.h"
+#include "tests/temp_tree.h"
 
 namespace {
 
@@ -25,41 +26,6 @@ namespace fs = std::filesystem;
 const std::string kFixtures = VANTRACE_FIXTURES_DIR;
 const std::string kSata = kFixtures + "/hosts/storage-sata";
 const std::string kVirtio = kFixtures + "/hosts/storage-virtio";
-
-// A folder of its own for one test, removed afterwards.
-class TempTree {
- public:
-  TempTree() {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    path_ = fs::temp_directory_path() /
-            (std::string("vantrace-linux-storage-") + info->test_suite_name() + "-" + info->name());
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempTree() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string path() const { return path_.string(); }
-  void File(const std::string& rel, const std::string& bytes) const {
-    const fs::path p = path_ / rel;
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << bytes;
-  }
-  void Folder(const std::string& rel) const { fs::create_directories(path_ / rel); }
-  void Link(const std::string& rel, const std::string& target) const {
-    const fs::path p = path_ / rel;
-    fs::create_directories(p.parent_path());
-    fs::create_symlink(target, p);
-  }
-  // A copy of a recorded tree, links kept as links.
-  void CopyOf(const std::string& tree) const {
-    fs::copy(tree, path_, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-  }
-
- private:
-  fs::path path_;
-};
 
 LinuxDevice::Options At(const std::string& root) {
   LinuxDevice::Options options;
@@ -242,15 +208,15 @@ TEST(LinuxStorage, StoreNameMustFitItsField) {
   TempTree tree;
   const std::string fits(30, 'd');  // with its colon, 31 characters and the terminator
   const std::string tooLong(31, 'e');
-  tree.File("proc/self/mountinfo",
-            "1 0 8:0 / / rw - ext4 /dev/x rw\n"
-            "2 1 8:16 / /data rw - ext4 /dev/y rw\n");
-  tree.File("sys/devices/a/" + fits + "/dev", "8:0\n");
-  tree.File("sys/devices/a/" + fits + "/serial", "FITS\n");
+  tree.Write("proc/self/mountinfo",
+             "1 0 8:0 / / rw - ext4 /dev/x rw\n"
+             "2 1 8:16 / /data rw - ext4 /dev/y rw\n");
+  tree.Write("sys/devices/a/" + fits + "/dev", "8:0\n");
+  tree.Write("sys/devices/a/" + fits + "/serial", "FITS\n");
   tree.Link("sys/dev/block/8:0", "../../devices/a/" + fits);
-  tree.File("sys/devices/b/" + tooLong + "/dev", "8:16\n");
+  tree.Write("sys/devices/b/" + tooLong + "/dev", "8:16\n");
   tree.Link("sys/dev/block/8:16", "../../devices/b/" + tooLong);
-  LinuxDevice device(At(tree.path()));
+  LinuxDevice device(At(tree.Root()));
 
   const std::u16string store = Utf8ToUtf16(fits) + u":";
   EXPECT_EQ(StoreOf(device, u"\\etc"), store);
@@ -297,8 +263,8 @@ class LinuxStorageScan : public ::testing::Test {
 TEST_F(LinuxStorageScan, RootEntriesOnDisksWithSerials) {
   TempTree tree;
   tree.CopyOf(kSata);
-  for (const char* folder : {"bin", "boot", "etc", "home", "media", "tmp"}) tree.Folder(folder);
-  tree.File("vmlinuz", "kernel");
+  for (const char* folder : {"bin", "boot", "etc", "home", "media", "tmp"}) tree.MakeDir(folder);
+  tree.Write("vmlinuz", "kernel");
 
   // Entries on the root file system are found through their store; /home is a volume itself.
   const std::string sda = Hex("191234A00001");
@@ -309,7 +275,7 @@ TEST_F(LinuxStorageScan, RootEntriesOnDisksWithSerials) {
   };
   // Lines follow the root folder's listing order.
   std::vector<std::string> expected = {"LOG START"};
-  LinuxDevice lister(At(tree.path()));
+  LinuxDevice lister(At(tree.Root()));
   const auto names = lister.ListFolder(u"\\");
   ASSERT_TRUE(names.has_value());
   for (const std::u16string& name : *names) {
@@ -319,14 +285,14 @@ TEST_F(LinuxStorageScan, RootEntriesOnDisksWithSerials) {
     }
   }
   EXPECT_EQ(expected.size(), 7u);
-  EXPECT_EQ(Scan(tree.path()), expected);
+  EXPECT_EQ(Scan(tree.Root()), expected);
 }
 
 TEST_F(LinuxStorageScan, DiskWithoutSerialFindsNothing) {
   TempTree tree;
   tree.CopyOf(kVirtio);
-  for (const char* folder : {"bin", "boot", "etc", "var"}) tree.Folder(folder);
-  EXPECT_EQ(Scan(tree.path()),
+  for (const char* folder : {"bin", "boot", "etc", "var"}) tree.MakeDir(folder);
+  EXPECT_EQ(Scan(tree.Root()),
             (std::vector<std::string>{"LOG START", " - no storages with guids!"}));
 }
 

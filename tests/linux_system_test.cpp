@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -18,6 +17,7 @@
 #include "platform/linux/host_system.h"
 #include "platform/linux/linux_device.h"
 #include "probes/probes.h"
+#include "tests/temp_tree.h"
 
 namespace {
 
@@ -26,47 +26,8 @@ using namespace std::string_literals;
 using Bytes = std::vector<BYTE>;
 using Lines = std::vector<std::string>;
 
-// A folder standing for "/", removed afterwards; optionally a copy of a recorded tree.
-class TempTree {
- public:
-  explicit TempTree(const std::string& fixture = {}) {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::random_device random;
-    root_ = fs::path(testing::TempDir()) /
-            ("linux_system_" + std::string(info->name()) + "_" + std::to_string(random()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    if (!fixture.empty()) {
-      fs::copy(fs::path(VANTRACE_FIXTURES_DIR) / "hosts" / fixture, root_,
-               fs::copy_options::recursive);
-    }
-  }
-  ~TempTree() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  TempTree(const TempTree&) = delete;
-  TempTree& operator=(const TempTree&) = delete;
-
-  void Write(const std::string& relativePath, const std::string& bytes) const {
-    const fs::path path = root_ / relativePath;
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  std::string Read(const std::string& relativePath) const {
-    std::ifstream in(root_ / relativePath, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  std::string root() const { return root_.string(); }
-
- private:
-  fs::path root_;
-};
-
 LinuxDevice DeviceAt(const TempTree& tree) {
-  return LinuxDevice(LinuxDevice::Options{.root = tree.root(), .executable = {}});
+  return LinuxDevice(LinuxDevice::Options{.root = tree.Root(), .executable = {}});
 }
 
 Bytes DeviceIdBytes(const std::string& preset, const Bytes& platform) {
@@ -92,7 +53,7 @@ const std::string kMachineIdText = "0a1b2c3d4e5f60718293a4b5c6d7e8f9\n";
 Lines RunReportOn(const TempTree& tree) {
   tree.Write("bin/vantrace21", "");
   InstallDevice(std::make_unique<LinuxDevice>(
-      LinuxDevice::Options{.root = tree.root(), .executable = tree.root() + "/bin/vantrace21"}));
+      LinuxDevice::Options{.root = tree.Root(), .executable = tree.Root() + "/bin/vantrace21"}));
   ResetReportLog();
   ReportSystemInfo();
   HalOutputBuffer halOutput{};
