@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/temp_tree.h"
+
 namespace host {
 // Readable failure messages for the records under test.
 void PrintTo(const InterfaceFacts& f, std::ostream* os) {
@@ -34,42 +36,6 @@ using host::InterfaceFacts;
 using host::LeaseFacts;
 
 const std::string kLaptop = std::string(VANTRACE_FIXTURES_DIR) + "/hosts/net-laptop";
-
-// A folder standing for "/" in one test, removed afterwards.
-class TempRoot {
- public:
-  TempRoot() {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name =
-        std::string("vantrace-host-network-") + info->test_suite_name() + "-" + info->name();
-    for (char& c : name) {
-      if (c == '/') c = '_';
-    }
-    path_ = (fs::temp_directory_path() / name).string();
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempRoot() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& rel, std::string_view bytes) const {
-    const fs::path p = fs::path(path_) / rel;
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return p.string();
-  }
-  void Link(const std::string& rel, const std::string& target) const {
-    const fs::path p = fs::path(path_) / rel;
-    fs::create_directories(p.parent_path());
-    fs::create_symlink(target, p);
-  }
-
- private:
-  std::string path_;
-};
 
 void SetModified(const std::string& path, std::int64_t unixSeconds) {
   using namespace std::chrono;
@@ -165,31 +131,31 @@ TEST(HostNetworkInterfaces, LaptopFactsAndOrder) {
 }
 
 TEST(HostNetworkInterfaces, ListAndFactsInAnOddTree) {
-  TempRoot tree;
+  TempTree tree;
   const std::string net = "sys/class/net/";
-  tree.File(net + "bonding_masters", "bond0\n");  // a file, not an interface
-  tree.File(net + "noindex/type", "1\n");
-  tree.File(net + "badindex/ifindex", "3x\n");
-  tree.File(net + "zeroindex/ifindex", "0\n");
-  tree.File(net + "loop7/ifindex", "7\n");  // a loopback under another name
-  tree.File(net + "loop7/type", "772\n");
-  tree.File(net + "z0/ifindex", "2\n");
-  tree.File(net + "a0/ifindex", "10\n");  // 10 after 3: numbers, not text
-  tree.File(net + "a0/uevent", "DEVTYPE=vlan \r\nINTERFACE=a0\n");
-  tree.File(net + "a0/address", "02:AB:cd:00:00:01");
-  tree.File(net + "m0/ifindex", "3\n");
-  tree.File(net + "m0/uevent", "INTERFACE=m0\nDEVTYPE=\n");
-  tree.File(net + "m0/address", "02:00:00:00:00:0\n");
-  tree.File("sys/bus/pci/drivers/igb/bind", "");
+  tree.Write(net + "bonding_masters", "bond0\n");  // a file, not an interface
+  tree.Write(net + "noindex/type", "1\n");
+  tree.Write(net + "badindex/ifindex", "3x\n");
+  tree.Write(net + "zeroindex/ifindex", "0\n");
+  tree.Write(net + "loop7/ifindex", "7\n");  // a loopback under another name
+  tree.Write(net + "loop7/type", "772\n");
+  tree.Write(net + "z0/ifindex", "2\n");
+  tree.Write(net + "a0/ifindex", "10\n");  // 10 after 3: numbers, not text
+  tree.Write(net + "a0/uevent", "DEVTYPE=vlan \r\nINTERFACE=a0\n");
+  tree.Write(net + "a0/address", "02:AB:cd:00:00:01");
+  tree.Write(net + "m0/ifindex", "3\n");
+  tree.Write(net + "m0/uevent", "INTERFACE=m0\nDEVTYPE=\n");
+  tree.Write(net + "m0/address", "02:00:00:00:00:0\n");
+  tree.Write("sys/bus/pci/drivers/igb/bind", "");
   tree.Link(net + "m0/device/driver", "../../../bus/pci/drivers/igb/");
-  EXPECT_EQ(host::ListInterfaces(tree.path()), (std::vector<std::string>{"z0", "m0", "a0"}));
-  EXPECT_EQ(host::ReadInterfaceFacts(tree.path(), "a0"),
+  EXPECT_EQ(host::ListInterfaces(tree.Root()), (std::vector<std::string>{"z0", "m0", "a0"}));
+  EXPECT_EQ(host::ReadInterfaceFacts(tree.Root(), "a0"),
             (InterfaceFacts{"a0", 10, {0x02, 0xAB, 0xCD, 0, 0, 1}, "vlan", 0}));
-  EXPECT_EQ(host::ReadInterfaceFacts(tree.path(), "m0"), (InterfaceFacts{"m0", 3, {}, "igb", 0}));
-  EXPECT_EQ(host::ReadInterfaceFacts(tree.path(), "badindex"),
+  EXPECT_EQ(host::ReadInterfaceFacts(tree.Root(), "m0"), (InterfaceFacts{"m0", 3, {}, "igb", 0}));
+  EXPECT_EQ(host::ReadInterfaceFacts(tree.Root(), "badindex"),
             (InterfaceFacts{"badindex", 0, {}, "virtual", 0}));
-  EXPECT_EQ(host::ReadInterfaceFacts(tree.path(), "bonding_masters"), std::nullopt);
-  EXPECT_TRUE(host::ListInterfaces(tree.path() + "/missing").empty());
+  EXPECT_EQ(host::ReadInterfaceFacts(tree.Root(), "bonding_masters"), std::nullopt);
+  EXPECT_TRUE(host::ListInterfaces(tree.Root() + "/missing").empty());
 }
 
 TEST(HostNetworkInterfaces, HardwareAddressTable) {
@@ -341,9 +307,9 @@ TEST(HostNetworkLeases, LaptopSharedDhclientFile) {
 }
 
 TEST(HostNetworkLeases, FindLeaseOnTheLaptop) {
-  TempRoot tree;
-  fs::copy(kLaptop, tree.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-  const std::string root = tree.path();
+  TempTree tree;
+  fs::copy(kLaptop, tree.Root(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  const std::string root = tree.Root();
   const std::string manager = root + "/var/lib/NetworkManager/internal-";
   const std::string oldProfile = manager + "f1c3e7a2-4b5d-4e6f-8a9b-0c1d2e3f4a5b-wlp0s20f3.lease";
   const std::string newProfile = manager + "2b8d4c6e-1a3f-4c5d-9e7b-6f8a0b1c2d3e-wlp0s20f3.lease";
@@ -389,21 +355,21 @@ TEST(HostNetworkLeases, SearchOrder) {
   };
   for (std::size_t first = 0; first <= std::size(sources); ++first) {
     SCOPED_TRACE(first);
-    TempRoot tree;
+    TempTree tree;
     // Files that must never be taken for eth0's.
-    tree.File("var/lib/NetworkManager/internal-" + uuid + "-br-eth0.lease", networkd(90));
-    tree.File("var/lib/NetworkManager/internal-not-a-uuid-eth0.lease", networkd(91));
-    tree.File("var/lib/NetworkManager/internal-" + std::string(36, 'x') + "-eth0.lease",
-              networkd(95));
-    tree.File("var/lib/NetworkManager/internal-" + uuid + "-eth0.lease~", networkd(92));
-    tree.File("var/lib/NetworkManager/dhclient6-" + uuid + "-eth0.lease", dhclient(93));
-    tree.File("run/systemd/netif/leases/8", networkd(94));
-    tree.File("var/lib/dhclient/dhclient6.leases",
-              "lease6 {\n  interface \"eth0\";\n  ia-na 1:2 { iaaddr 2001:db8::1 { } }\n}\n");
+    tree.Write("var/lib/NetworkManager/internal-" + uuid + "-br-eth0.lease", networkd(90));
+    tree.Write("var/lib/NetworkManager/internal-not-a-uuid-eth0.lease", networkd(91));
+    tree.Write("var/lib/NetworkManager/internal-" + std::string(36, 'x') + "-eth0.lease",
+               networkd(95));
+    tree.Write("var/lib/NetworkManager/internal-" + uuid + "-eth0.lease~", networkd(92));
+    tree.Write("var/lib/NetworkManager/dhclient6-" + uuid + "-eth0.lease", dhclient(93));
+    tree.Write("run/systemd/netif/leases/8", networkd(94));
+    tree.Write("var/lib/dhclient/dhclient6.leases",
+               "lease6 {\n  interface \"eth0\";\n  ia-na 1:2 { iaaddr 2001:db8::1 { } }\n}\n");
     for (std::size_t i = first; i < std::size(sources); ++i) {
-      tree.File(sources[i].first, sources[i].second);
+      tree.Write(sources[i].first, sources[i].second);
     }
-    const auto lease = host::FindLease(tree.path(), "eth0", 7);
+    const auto lease = host::FindLease(tree.Root(), "eth0", 7);
     if (first == std::size(sources)) {
       EXPECT_EQ(lease, std::nullopt);
     } else {
@@ -422,18 +388,18 @@ TEST(HostNetworkLeases, LongDhclientFileKeepsItsNewestLeases) {
                   std::to_string(blocks++) + "\";\n");
   }
   text += Block("  interface \"eth0\";\n  fixed-address 10.0.0.99;\n");
-  TempRoot tree;
-  tree.File("var/lib/dhcp/dhclient.eth0.leases", text);
-  const auto lease = host::FindLease(tree.path(), "eth0", 0);
+  TempTree tree;
+  tree.Write("var/lib/dhcp/dhclient.eth0.leases", text);
+  const auto lease = host::FindLease(tree.Root(), "eth0", 0);
   ASSERT_TRUE(lease.has_value());
   EXPECT_EQ(lease->address, "10.0.0.99");
 
   // A cut that lands inside a block leaves its tail, whose closing brace opens nothing.
-  TempRoot tail;
+  TempTree tail;
   std::string cutInside = "lease {\n  interface \"eth0\";\n  fixed-address 10.0.0.7;\n" +
                           std::string(host::kMaxNetworkFileBytes, ' ') + "\n}\n";
-  tail.File("var/lib/dhcp/dhclient.eth0.leases", cutInside);
-  EXPECT_EQ(host::FindLease(tail.path(), "eth0", 0), std::nullopt);
+  tail.Write("var/lib/dhcp/dhclient.eth0.leases", cutInside);
+  EXPECT_EQ(host::FindLease(tail.Root(), "eth0", 0), std::nullopt);
 }
 
 }  // namespace

@@ -5,11 +5,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "tests/temp_tree.h"
 
 namespace host {
 // Readable failure messages for the records under test.
@@ -32,41 +33,6 @@ using host::MountEntry;
 const std::string kFixtures = VANTRACE_FIXTURES_DIR;
 const std::string kSata = kFixtures + "/hosts/storage-sata";
 const std::string kVirtio = kFixtures + "/hosts/storage-virtio";
-
-// A folder standing for "/" in one test, removed afterwards.
-class TempRoot {
- public:
-  TempRoot() {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name =
-        std::string("vantrace-host-storage-") + info->test_suite_name() + "-" + info->name();
-    for (char& c : name) {
-      if (c == '/') c = '_';
-    }
-    path_ = (fs::temp_directory_path() / name).string();
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempRoot() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  void File(const std::string& rel, std::string_view bytes) const {
-    const fs::path p = fs::path(path_) / rel;
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
-  void Link(const std::string& rel, const std::string& target) const {
-    const fs::path p = fs::path(path_) / rel;
-    fs::create_directories(p.parent_path());
-    fs::create_symlink(target, p);
-  }
-
- private:
-  std::string path_;
-};
 
 std::string Bytes(std::initializer_list<int> values) {
   std::string out;
@@ -214,11 +180,11 @@ TEST(HostStorageMountInfo, LongTableIsCutAtItsLastWholeLine) {
   std::string table;
   for (std::size_t i = 0; i < wholeLines + 20; ++i) table += line;
 
-  TempRoot root;
-  root.File("proc/self/mountinfo", table);
-  const auto entries = host::ReadMountInfo(root.path());
+  TempTree root;
+  root.Write("proc/self/mountinfo", table);
+  const auto entries = host::ReadMountInfo(root.Root());
   EXPECT_EQ(entries.size(), wholeLines);
-  EXPECT_EQ(host::ReadMountInfo(root.path() + "/missing").size(), 0u);
+  EXPECT_EQ(host::ReadMountInfo(root.Root() + "/missing").size(), 0u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -312,25 +278,25 @@ TEST(HostStorageFixture, VirtioMachineMounts) {
 // Disks and serials in small trees
 
 TEST(HostStorageDisk, LinksAreResolvedInsideTheRoot) {
-  TempRoot tree;
-  const std::string root = tree.path() + "/root";
+  TempTree tree;
+  const std::string root = tree.Root() + "/root";
   // Outside the root, where a link that climbs too far would land if the kernel followed it.
-  tree.File("x/dev", "8:0\n");
+  tree.Write("x/dev", "8:0\n");
   tree.Link("root/sys/dev/block/8:0", "../../../../x");
   // An absolute target means the tree's own /sys, never the real one.
-  tree.File("root/sys/devices/virtual/block/loop0/dev", "7:9\n");
+  tree.Write("root/sys/devices/virtual/block/loop0/dev", "7:9\n");
   tree.Link("root/sys/dev/block/7:9", "/sys/devices/virtual/block/loop0");
   // A chain of links, as through /sys/block.
-  tree.File("root/sys/devices/pci/block/sdz/dev", "8:32\n");
-  tree.File("root/sys/devices/pci/block/sdz/sdz3/dev", "8:35\n");
-  tree.File("root/sys/devices/pci/block/sdz/sdz3/partition", "3\n");
+  tree.Write("root/sys/devices/pci/block/sdz/dev", "8:32\n");
+  tree.Write("root/sys/devices/pci/block/sdz/sdz3/dev", "8:35\n");
+  tree.Write("root/sys/devices/pci/block/sdz/sdz3/partition", "3\n");
   tree.Link("root/sys/block/sdz", "../devices/pci/block/sdz");
   tree.Link("root/sys/dev/block/8:35", "../../block/sdz/sdz3");
   // A plain folder instead of a link.
-  tree.File("root/sys/dev/block/8:48/dev", "8:48\n");
+  tree.Write("root/sys/dev/block/8:48/dev", "8:48\n");
   // A partition whose parent has no `dev` file.
-  tree.File("root/sys/devices/odd/sdy1/dev", "8:65\n");
-  tree.File("root/sys/devices/odd/sdy1/partition", "1\n");
+  tree.Write("root/sys/devices/odd/sdy1/dev", "8:65\n");
+  tree.Write("root/sys/devices/odd/sdy1/partition", "1\n");
   tree.Link("root/sys/dev/block/8:65", "../../devices/odd/sdy1");
   // A link to itself.
   tree.Link("root/sys/dev/block/8:80", "8:80");
@@ -366,26 +332,26 @@ TEST(HostStorageSerial, SourcesInOrderBlanksSkipped) {
   int row = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(row++);
-    TempRoot tree;
+    TempTree tree;
     const std::string disk = "sys/devices/pci/host0/0:0:0:0/block/sda";
-    tree.File(disk + "/dev", "8:0\n");
+    tree.Write(disk + "/dev", "8:0\n");
     tree.Link(disk + "/device", "../../../0:0:0:0");
-    if (c.diskSerial) tree.File(disk + "/serial", *c.diskSerial);
-    if (c.deviceSerial) tree.File("sys/devices/pci/host0/0:0:0:0/serial", *c.deviceSerial);
-    if (c.vpd) tree.File("sys/devices/pci/host0/0:0:0:0/vpd_pg80", *c.vpd);
-    if (c.udev) tree.File("run/udev/data/b8:0", *c.udev);
-    EXPECT_EQ(host::ReadDiskSerial(tree.path(), BlockDisk{"sda", 8, 0, "/" + disk}), c.expected);
+    if (c.diskSerial) tree.Write(disk + "/serial", *c.diskSerial);
+    if (c.deviceSerial) tree.Write("sys/devices/pci/host0/0:0:0:0/serial", *c.deviceSerial);
+    if (c.vpd) tree.Write("sys/devices/pci/host0/0:0:0:0/vpd_pg80", *c.vpd);
+    if (c.udev) tree.Write("run/udev/data/b8:0", *c.udev);
+    EXPECT_EQ(host::ReadDiskSerial(tree.Root(), BlockDisk{"sda", 8, 0, "/" + disk}), c.expected);
   }
 }
 
 TEST(HostStorageSerial, SysfsPathsAreResolvedInsideTheRoot) {
-  TempRoot tree;
-  const std::string root = tree.path() + "/root";
-  tree.File("outside/serial", "OUTSIDE\n");
-  tree.File("outside/vpd_pg80", Bytes({0x00, 0x80, 0x00, 0x03}) + "OUT");
-  tree.File("root/sys/devices/d/block/sdq/dev", "65:0\n");
+  TempTree tree;
+  const std::string root = tree.Root() + "/root";
+  tree.Write("outside/serial", "OUTSIDE\n");
+  tree.Write("outside/vpd_pg80", Bytes({0x00, 0x80, 0x00, 0x03}) + "OUT");
+  tree.Write("root/sys/devices/d/block/sdq/dev", "65:0\n");
   tree.Link("root/sys/devices/d/block/sdq/device", "../../../../../../outside");
-  tree.File("root/run/udev/data/b65:0", "E:ID_SERIAL_SHORT=UDEV\n");
+  tree.Write("root/run/udev/data/b65:0", "E:ID_SERIAL_SHORT=UDEV\n");
   // A device link that climbs above the root is not followed.
   EXPECT_EQ(host::ReadDiskSerial(root, BlockDisk{"sdq", 65, 0, "/sys/devices/d/block/sdq"}),
             "UDEV");
@@ -394,12 +360,12 @@ TEST(HostStorageSerial, SysfsPathsAreResolvedInsideTheRoot) {
   EXPECT_EQ(host::ReadDiskSerial(root, BlockDisk{"x", 65, 0, "outside"}), "UDEV");
   EXPECT_EQ(host::ReadDiskSerial(root, BlockDisk{"x", 65, 1, "/../outside"}), std::nullopt);
   // A serial file that is itself a link out of the root is not read.
-  tree.File("root/sys/devices/f/block/sds/dev", "67:0\n");
+  tree.Write("root/sys/devices/f/block/sds/dev", "67:0\n");
   tree.Link("root/sys/devices/f/block/sds/serial", "../../../../../../outside/serial");
   EXPECT_EQ(host::ReadDiskSerial(root, BlockDisk{"sds", 67, 0, "/sys/devices/f/block/sds"}),
             std::nullopt);
   // A sysPath through a link inside the root, as /sys/block/X is, is followed.
-  tree.File("root/sys/devices/e/block/sdr/serial", "SDR\n");
+  tree.Write("root/sys/devices/e/block/sdr/serial", "SDR\n");
   tree.Link("root/sys/block/sdr", "../devices/e/block/sdr");
   EXPECT_EQ(host::ReadDiskSerial(root, BlockDisk{"sdr", 66, 0, "/sys/block/sdr"}), "SDR");
 }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 class TempTree {
  public:
@@ -32,10 +33,13 @@ class TempTree {
   const std::filesystem::path& Path() const { return path_; }
   std::string Root() const { return path_.string(); }
 
-  void Write(const std::string& relativePath, const std::string& bytes) const {
+  // Writes `bytes` to the file, folders made as needed; returns the file's path.
+  std::string Write(const std::string& relativePath, std::string_view bytes) const {
     const std::filesystem::path file = path_ / relativePath;
     std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return file.string();
   }
   std::string Read(const std::string& relativePath) const {
     std::ifstream in(path_ / relativePath, std::ios::binary);
