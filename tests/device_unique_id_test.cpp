@@ -10,15 +10,9 @@
 
 namespace {
 
+using testing_support::FreshReport;
 using testing_support::InstallSimulated;
 using testing_support::ReportText;
-
-// The exact report text of a fresh run on the simulated clock (1 February 2026, 9:05:07).
-std::string Report(const std::vector<std::string>& messages) {
-  std::string text = "LOG START\n";
-  for (const std::string& message : messages) text += "2026:2:1 9:5:7: " + message + "\n";
-  return text;
-}
 
 sim::DeviceProfile WithUniqueId(HRESULT result, sim::Bytes bytes,
                                 std::optional<DWORD> length = std::nullopt) {
@@ -39,7 +33,7 @@ TEST(DeviceUniqueId, WithoutTheEntryPointTheCallIsNotMade) {
   auto& device = InstallSimulated();
   DumpDeviceUniqueID();
   EXPECT_EQ(ReportText(device),
-            Report({"Trying to get GetDeviceUniqueID", " - failed getting fn"}));
+            FreshReport({"Trying to get GetDeviceUniqueID", " - failed getting fn"}));
   EXPECT_TRUE(device.record().uniqueIdAppData.empty());
 }
 
@@ -71,7 +65,7 @@ TEST(DeviceUniqueId, ReportsTheIdentifierOrTheFailure) {
     SCOPED_TRACE(c.name);
     auto& device = InstallSimulated(c.profile);
     DumpDeviceUniqueID();
-    EXPECT_EQ(ReportText(device), Report({"Trying to get GetDeviceUniqueID", c.result}));
+    EXPECT_EQ(ReportText(device), FreshReport({"Trying to get GetDeviceUniqueID", c.result}));
   }
 }
 

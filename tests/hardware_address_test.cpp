@@ -11,15 +11,9 @@
 
 namespace {
 
+using testing_support::FreshReport;
 using testing_support::InstallSimulated;
 using testing_support::ReportText;
-
-// The exact report text of a fresh run on the simulated clock (1 February 2026, 9:05:07).
-std::string Report(const std::vector<std::string>& messages) {
-  std::string text = "LOG START\n";
-  for (const std::string& message : messages) text += "2026:2:1 9:5:7: " + message + "\n";
-  return text;
-}
 
 constexpr GUID kGuid = {
     0x11223344, 0x5566, 0x7788, {0x99, 0xAA, 0x00, 0x1B, 0x2C, 0x3D, 0x4E, 0x0F}};
@@ -51,7 +45,7 @@ TEST(HardwareAddress, GuidNodeLine) {
     SCOPED_TRACE(c.name);
     auto& device = InstallSimulated(c.profile);
     GetMACaddress1();
-    EXPECT_EQ(ReportText(device), Report({"GetMACaddress1:", c.result}));
+    EXPECT_EQ(ReportText(device), FreshReport({"GetMACaddress1:", c.result}));
   }
 }
 
@@ -81,7 +75,7 @@ TEST(HardwareAddress, BluetoothLineAndSocketLifetime) {
     SCOPED_TRACE(c.name);
     auto& device = InstallSimulated(c.profile);
     DumpBluetoothAddress();
-    EXPECT_EQ(ReportText(device), Report({"getMicrosoftBluetoothAddress:", c.result}));
+    EXPECT_EQ(ReportText(device), FreshReport({"getMicrosoftBluetoothAddress:", c.result}));
     EXPECT_EQ(device.record().socketsOpened, c.socketsOpened);
     EXPECT_EQ(device.record().socketsClosed, c.socketsOpened);
   }

@@ -59,4 +59,12 @@ inline std::vector<std::string> ReportMessages(sim::SimulatedDevice& device) {
   return lines;
 }
 
+// The exact report text of a fresh run on the default simulated clock (1 February 2026, 9:05:07)
+// that logged `messages`.
+inline std::string FreshReport(const std::vector<std::string>& messages) {
+  std::string text = "LOG START\n";
+  for (const std::string& message : messages) text += "2026:2:1 9:5:7: " + message + "\n";
+  return text;
+}
+
 }  // namespace testing_support

@@ -11,15 +11,9 @@
 
 namespace {
 
+using testing_support::FreshReport;
 using testing_support::InstallSimulated;
 using testing_support::ReportText;
-
-// The exact report text of a fresh run on the simulated clock (1 February 2026, 9:05:07).
-std::string Report(const std::vector<std::string>& messages) {
-  std::string text = "LOG START\n";
-  for (const std::string& message : messages) text += "2026:2:1 9:5:7: " + message + "\n";
-  return text;
-}
 
 std::string Repeat(const std::string& text, int times) {
   std::string out;
@@ -68,7 +62,7 @@ TEST(TextAndNavigationIds, TextFileLine) {
     SCOPED_TRACE(c.name);
     auto& device = InstallSimulated(c.profile);
     GetTextDeviceID();
-    EXPECT_EQ(ReportText(device), Report({"GetTextDeviceID:", c.result}));
+    EXPECT_EQ(ReportText(device), FreshReport({"GetTextDeviceID:", c.result}));
   }
 }
 
@@ -110,7 +104,7 @@ TEST(TextAndNavigationIds, NavigationLineAndTheLibraryReleasedOnEveryPath) {
     SCOPED_TRACE(c.name);
     auto& device = InstallSimulated(c.profile);
     Atlas_GetDeviceUUID();
-    EXPECT_EQ(ReportText(device), Report({"Atlas_GetDeviceUUID:", c.result}));
+    EXPECT_EQ(ReportText(device), FreshReport({"Atlas_GetDeviceUUID:", c.result}));
     const auto& record = device.record();
     const int loads =
         record.libraryLoads.count(u"NAVIAPI") ? record.libraryLoads.at(u"NAVIAPI") : 0;
@@ -152,7 +146,7 @@ TEST(TextAndNavigationIds, CloseTheReportRun) {
     auto& device = InstallSimulated(c.profile);
     AfxWinMain();
     const std::string text = ReportText(device);
-    const std::string tail = Report(c.lastFour).substr(std::string("LOG START\n").size());
+    const std::string tail = FreshReport(c.lastFour).substr(std::string("LOG START\n").size());
     ASSERT_GE(text.size(), tail.size());
     EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
   }
