@@ -17,9 +17,12 @@
 #include "platform/storage.h"
 #include "probes/probes.h"
 #include "probes/storage_guids_testing.h"
+#include "tests/report_lines.h"
 #include "tests/temp_tree.h"
 
 namespace {
+
+using testing_support::WithoutStamp;
 
 namespace fs = std::filesystem;
 
@@ -222,19 +225,6 @@ TEST(LinuxStorage, StoreNameMustFitItsField) {
   EXPECT_EQ(StoreOf(device, u"\\etc"), store);
   EXPECT_EQ(ReplyOf(device, store), ReplyWithSerial("FITS"));
   EXPECT_EQ(StoreOf(device, u"\\data\\x"), std::nullopt);
-}
-
-// Removes a leading time stamp "Y:M:D h:m:s: " (six numbers) from a report line.
-std::string WithoutStamp(const std::string& line) {
-  std::size_t i = 0;
-  for (int field = 0; field < 6; ++field) {
-    const std::size_t digits = i;
-    while (i < line.size() && line[i] >= '0' && line[i] <= '9') ++i;
-    const char separator = field == 2 ? ' ' : ':';
-    if (i == digits || i >= line.size() || line[i] != separator) return line;
-    ++i;
-  }
-  return i < line.size() && line[i] == ' ' ? line.substr(i + 1) : line;
 }
 
 // The report's messages, in order.

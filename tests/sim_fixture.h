@@ -8,6 +8,7 @@
 #include "log/report_log.h"
 #include "platform/device.h"
 #include "platform/sim/simulated_device.h"
+#include "tests/report_lines.h"
 
 namespace testing_support {
 
@@ -33,8 +34,8 @@ inline std::string ReportText(sim::SimulatedDevice& device) {
   return device.FileText(ReportPathOf(device));
 }
 
-// The report's lines without their line feeds; each time stamp "Y:M:D h:m:s: " is removed, so a
-// line reads as its message. "LOG START" stays as it is.
+// The report's lines without their line feeds; each time stamp is removed, so a line reads as its
+// message. "LOG START" stays as it is.
 inline std::vector<std::string> ReportMessages(sim::SimulatedDevice& device) {
   std::vector<std::string> lines;
   const std::string text = ReportText(device);
@@ -42,19 +43,8 @@ inline std::vector<std::string> ReportMessages(sim::SimulatedDevice& device) {
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
+    lines.push_back(WithoutStamp(text.substr(start, end - start)));
     start = end + 1;
-    // A stamp is six numbers with ':' and one blank between date and time, then ": ".
-    int colons = 0;
-    std::size_t i = 0;
-    for (; i < line.size() && colons < 5; ++i) {
-      if (line[i] == ':') ++colons;
-    }
-    // `i` is now just past the fifth colon, which the stamp's blank follows.
-    if (line != "LOG START" && colons == 5 && i < line.size() && line[i] == ' ') {
-      line.erase(0, i + 1);
-    }
-    lines.push_back(line);
   }
   return lines;
 }

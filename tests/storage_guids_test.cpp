@@ -78,25 +78,10 @@ DeviceProfile WithRoot(std::vector<RootEntry> entries) {
   return profile;
 }
 
-// Removes a leading time stamp "Y:M:D h:m:s: " (six numbers) from a report line.
-std::string WithoutStamp(const std::string& line) {
-  std::size_t i = 0;
-  for (int field = 0; field < 6; ++field) {
-    const std::size_t digits = i;
-    while (i < line.size() && line[i] >= '0' && line[i] <= '9') ++i;
-    const char separator = field == 2 ? ' ' : ':';
-    if (i == digits || i >= line.size() || line[i] != separator) return line;
-    ++i;
-  }
-  return i < line.size() && line[i] == ' ' ? line.substr(i + 1) : line;
-}
-
 // Runs the scan on the installed simulated device and returns the report's messages.
 Lines Scan(sim::SimulatedDevice& device) {
   dumpStoregeGuids();
-  Lines lines;
-  for (const std::string& line : ReportMessages(device)) lines.push_back(WithoutStamp(line));
-  return lines;
+  return ReportMessages(device);
 }
 
 std::u16string CanaryBuffer() {
