@@ -12,7 +12,7 @@
 #include "platform/iphlpapi.h"
 #include "probes/adapters_info_testing.h"
 #include "probes/probes.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

@@ -9,23 +9,17 @@
 #include "log/report_log.h"
 #include "platform/mfc.h"
 #include "res/resources.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 
+using testing_support::BareProfile;
 using testing_support::InstallSimulated;
 using testing_support::ReportMessages;
 using testing_support::ReportText;
 
-// A device on which every source is missing: the report is the frame of the run alone.
-sim::DeviceProfile Bare() {
-  sim::DeviceProfile profile;
-  profile.rootGiven = true;  // the root folder cannot be searched
-  return profile;
-}
-
 TEST(Application, SocketFailureShowsOneBoxAndWritesNoReport) {
-  sim::DeviceProfile profile = Bare();
+  sim::DeviceProfile profile = BareProfile();
   profile.socketsFail = true;
   auto& device = InstallSimulated(profile);
   EXPECT_EQ(AfxWinMain(), 1);
@@ -36,7 +30,7 @@ TEST(Application, SocketFailureShowsOneBoxAndWritesNoReport) {
 }
 
 TEST(Application, CompleteReportEndsWithOkAndStatusZero) {
-  auto& device = InstallSimulated(Bare());
+  auto& device = InstallSimulated(BareProfile());
   EXPECT_EQ(AfxWinMain(), 0);
   ASSERT_EQ(device.record().messageBoxes.size(), 1u);
   EXPECT_EQ(device.record().messageBoxes[0].second, u"OK!");
@@ -47,7 +41,7 @@ TEST(Application, CompleteReportEndsWithOkAndStatusZero) {
 }
 
 TEST(Application, SecondRunAppendsItsOwnReport) {
-  auto& device = InstallSimulated(Bare());
+  auto& device = InstallSimulated(BareProfile());
   AfxWinMain();
   const std::string first = ReportText(device);
   ResetReportLog();  // a new process
@@ -58,7 +52,7 @@ TEST(Application, SecondRunAppendsItsOwnReport) {
 }
 
 TEST(Application, UnwritableReportIsNotCalledOk) {
-  sim::DeviceProfile profile = Bare();
+  sim::DeviceProfile profile = BareProfile();
   profile.reportMediumReadOnly = true;
   auto& device = InstallSimulated(profile);
   EXPECT_EQ(AfxWinMain(), 1);
@@ -85,7 +79,7 @@ class ObservedDlg : public CVantraceDlg {
 };
 
 TEST(Application, DialogEndsItselfWithCancelAndSetsBothIcons) {
-  InstallSimulated(Bare());
+  InstallSimulated(BareProfile());
   ObservedDlg dlg;
   EXPECT_EQ(dlg.DoModal(), IDCANCEL);
   EXPECT_EQ(IconResourceId(dlg.bigIcon), static_cast<UINT>(IDR_MAINFRAME));
@@ -94,7 +88,7 @@ TEST(Application, DialogEndsItselfWithCancelAndSetsBothIcons) {
 }
 
 TEST(Application, MessageMapsChainToTheFrameworksMaps) {
-  InstallSimulated(Bare());
+  InstallSimulated(BareProfile());
   CVantraceDlg dlg;
   EXPECT_EQ(dlg.GetMessageMap()->pfnGetBaseMap(), CDialog::GetThisMessageMap());
   EXPECT_EQ(theApp.GetMessageMap()->pfnGetBaseMap(), CWinApp::GetThisMessageMap());

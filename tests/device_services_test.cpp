@@ -12,7 +12,7 @@
 #include "device/hal.h"
 #include "platform/linux/linux_device.h"
 #include "platform/modules.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

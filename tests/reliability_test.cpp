@@ -17,25 +17,20 @@
 
 #include "log/report_log.h"
 #include "platform/mfc.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::BareProfile;
 using testing_support::InstallSimulated;
 using testing_support::ReportMessages;
 using testing_support::ReportText;
 
 // --- Faults of the medium, on the simulated device ---
 
-sim::DeviceProfile BareDevice() {
-  sim::DeviceProfile profile;
-  profile.rootGiven = true;  // the root folder cannot be searched
-  return profile;
-}
-
 TEST(Reliability, NextRunStartsOnItsOwnLineAfterACutLine) {
-  sim::DeviceProfile profile = BareDevice();
+  sim::DeviceProfile profile = BareProfile();
   profile.files[u"\\Windows\\log_guids.txt"] = {'2', '0', '2', '6', ':', '2'};
   auto& device = InstallSimulated(profile);
   LogMessage(u"next");
@@ -62,13 +57,13 @@ TEST(Reliability, FaultsOfTheReportAreCountedAndLeaveWholeLines) {
       {"every write from the tenth short", Operation::kWrite, Kind::kShortWrite, 10, true, 17},
       {"second close fails", Operation::kClose, Kind::kIoError, 2, false, 1},
   };
-  auto& reference = InstallSimulated(BareDevice());
+  auto& reference = InstallSimulated(BareProfile());
   ASSERT_EQ(AfxWinMain(), 0);
   const std::vector<std::string> all = ReportMessages(reference);
   ASSERT_EQ(all.size(), 27u);  // "LOG START" and 26 lines
 
   for (const Case& c : cases) {
-    sim::DeviceProfile profile = BareDevice();
+    sim::DeviceProfile profile = BareProfile();
     profile.faults = {c.kind, c.operation, c.at, c.persistent};
     auto& device = InstallSimulated(profile);
     EXPECT_EQ(AfxWinMain(), 1) << c.name;

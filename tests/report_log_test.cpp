@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

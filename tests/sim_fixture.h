@@ -22,6 +22,14 @@ inline sim::SimulatedDevice& InstallSimulated(sim::DeviceProfile profile = {}) {
   return installed;
 }
 
+// A device on which every source is missing and the root folder cannot be searched: its report is
+// the frame of the run alone.
+inline sim::DeviceProfile BareProfile() {
+  sim::DeviceProfile profile;
+  profile.rootGiven = true;
+  return profile;
+}
+
 // The report file beside the simulated executable.
 inline std::u16string ReportPathOf(sim::SimulatedDevice& device) {
   const std::u16string exe = device.ModuleFileName();
