@@ -313,6 +313,11 @@ TEST(HostStorageDisk, LinksAreResolvedInsideTheRoot) {
 
 TEST(HostStorageSerial, SourcesInOrderBlanksSkipped) {
   const std::string vpdGhi = Bytes({0x00, 0x80, 0x00, 0x03}) + "GHI";
+  // A udev record of `bytes` bytes of padding lines.
+  const auto padding = [](std::size_t bytes) {
+    return "E:PAD=" + std::string(bytes - 7, 'x') + "\n";
+  };
+  const std::string serialLine = "E:ID_SERIAL_SHORT=WHOLE\n";
   struct Case {
     std::optional<std::string> diskSerial, deviceSerial, vpd, udev;
     std::optional<std::string> expected;
@@ -327,6 +332,12 @@ TEST(HostStorageSerial, SourcesInOrderBlanksSkipped) {
        "E:ID_SERIAL_SHORT=\nE:ID_SERIAL_SHORT= JKL \n", "JKL"},
       {"\t S1 \0junk"s, "DEF\n", std::nullopt, std::nullopt, "S1"},
       {"", "", "", "E:ID_SERIAL=only_the_long_one\n", std::nullopt},
+      // A record longer than the cap: the line the cap cuts is dropped, the one before it is kept.
+      {std::nullopt, std::nullopt, std::nullopt,
+       padding(host::kMaxStorageFileBytes - 20) + serialLine, std::nullopt},
+      {std::nullopt, std::nullopt, std::nullopt,
+       padding(host::kMaxStorageFileBytes - serialLine.size()) + serialLine + "E:MORE=1\n",
+       "WHOLE"},
       {std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
   };
   int row = 0;

@@ -50,11 +50,9 @@ std::optional<FileRead> ReadCapped(const std::string& path, std::size_t cap, Rea
   return out;
 }
 
-std::optional<std::string> ReadWholeLines(const std::string& path, std::size_t cap, ReadEnd end) {
-  auto read = ReadCapped(path, cap, end);
-  if (!read) return std::nullopt;
-  std::string& text = read->data;
-  if (read->cut) {
+std::string WholeLines(FileRead read, ReadEnd end) {
+  std::string& text = read.data;
+  if (read.cut) {
     if (end == ReadEnd::kTail) {
       const std::size_t newline = text.find('\n');
       text.erase(0, newline == std::string::npos ? text.size() : newline + 1);
@@ -64,6 +62,12 @@ std::optional<std::string> ReadWholeLines(const std::string& path, std::size_t c
     }
   }
   return std::move(text);
+}
+
+std::optional<std::string> ReadWholeLines(const std::string& path, std::size_t cap, ReadEnd end) {
+  auto read = ReadCapped(path, cap, end);
+  if (!read) return std::nullopt;
+  return WholeLines(std::move(*read), end);
 }
 
 std::string JoinRoot(std::string_view root, std::string_view path) {

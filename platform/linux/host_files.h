@@ -25,8 +25,11 @@ enum class ReadEnd { kHead, kTail };
 std::optional<FileRead> ReadCapped(const std::string& path, std::size_t cap,
                                    ReadEnd end = ReadEnd::kHead);
 
-// A line-oriented file read as ReadCapped does. A text cut by the cap loses its partial line (the
-// last one for a head, the first one for a tail), which could hold a cut value.
+// The whole lines of a read: a text cut by the cap loses its partial line (the last one for a head,
+// the first one for a tail), which could hold a cut value.
+std::string WholeLines(FileRead read, ReadEnd end = ReadEnd::kHead);
+
+// A line-oriented file read as ReadCapped does, cut to WholeLines.
 std::optional<std::string> ReadWholeLines(const std::string& path, std::size_t cap,
                                           ReadEnd end = ReadEnd::kHead);
 

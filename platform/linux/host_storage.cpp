@@ -353,15 +353,10 @@ std::optional<std::string> ReadDiskSerial(const std::string& root, const BlockDi
 
   const std::string udev =
       "/run/udev/data/b" + std::to_string(disk.major) + ":" + std::to_string(disk.minor);
-  const auto record = ReadInsideRoot(root, udev);
+  auto record = ReadInsideRoot(root, udev);
   if (!record) return std::nullopt;
   // A record cut by the cap loses its unfinished last line, which could hold a cut serial.
-  std::string_view text = record->data;
-  if (record->cut) {
-    const std::size_t end = text.rfind('\n');
-    text = end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
-  }
-  return ParseUdevSerial(text);
+  return ParseUdevSerial(WholeLines(std::move(*record)));
 }
 
 bool BuildStorageIdReply(std::string_view serial, std::span<std::uint8_t> reply,
